@@ -1,0 +1,184 @@
+#include "core/ini.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "core/log.h"
+#include "core/util.h"
+
+namespace {
+
+constexpr size_t kMaxValueLength = 2047;
+const char* const kFileName = "settings.ini";
+
+std::string gFolder;
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) { return UtilUpper(a) == UtilUpper(b); }
+
+// The file's lines without their line ends (CR LF or LF).
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// "[name]" gives true and the trimmed name.
+bool SectionHeader(const std::string& line, std::string& name) {
+  std::string text = Trim(line);
+  if (text.size() < 2 || text.front() != '[') return false;
+  size_t close = text.find(']');
+  if (close == std::string::npos) return false;
+  name = Trim(text.substr(1, close - 1));
+  return true;
+}
+
+// "key=value" gives true with the trimmed key; comments and other lines give false.
+bool KeyLine(const std::string& line, std::string& key, std::string& value) {
+  std::string text = Trim(line);
+  if (text.empty() || text[0] == ';' || text[0] == '#' || text[0] == '[') return false;
+  size_t equals = text.find('=');
+  if (equals == std::string::npos) return false;
+  key = Trim(text.substr(0, equals));
+  value = Trim(text.substr(equals + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return true;
+}
+
+std::string UserPath() { return gFolder + kFileName; }
+
+// The user's file when it exists, else the one shipped next to the program, else the user's path.
+std::string ReadPath() {
+  std::string user = UserPath();
+  if (UtilFileExists(user)) return user;
+  std::string shipped = UtilAppFolder() + kFileName;
+  if (UtilFileExists(shipped)) return shipped;
+  return user;
+}
+
+bool Lookup(const std::string& section, const std::string& key, std::string& value) {
+  bool inSection = false;
+  for (const std::string& line : ReadLines(ReadPath())) {
+    std::string name, lineKey, lineValue;
+    if (SectionHeader(line, name)) {
+      if (inSection) return false;
+      inSection = SameName(name, section);
+    } else if (inSection && KeyLine(line, lineKey, lineValue) && SameName(lineKey, key)) {
+      value = lineValue.substr(0, kMaxValueLength);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Writes the lines to a temporary file beside the target and renames it over the target, so the
+// settings file is always either the old one or the complete new one.
+bool ReplaceFile(const std::string& path, const std::vector<std::string>& lines) {
+  std::string temporary = path + ".tmp" + std::to_string(getpid());
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (!file) return false;
+  bool ok = true;
+  for (const std::string& line : lines) {
+    ok = ok && std::fwrite(line.data(), 1, line.size(), file) == line.size() && std::fwrite("\r\n", 1, 2, file) == 2;
+  }
+  ok = std::fflush(file) == 0 && ok;
+  ok = fsync(fileno(file)) == 0 && ok;
+  ok = std::fclose(file) == 0 && ok;
+  if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  std::remove(temporary.c_str());
+  return false;
+}
+
+bool Store(const std::string& writer, const std::string& section, const std::string& key, std::string value) {
+  // A line end inside a value would split it into lines of its own.
+  for (char& c : value) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  std::string path = UserPath();
+  std::vector<std::string> lines = ReadLines(path);
+  bool inSection = false;
+  size_t insertAt = std::string::npos;  // after the section's last non-blank line
+  bool done = false;
+  for (size_t i = 0; i < lines.size() && !done; ++i) {
+    std::string name, lineKey, lineValue;
+    if (SectionHeader(lines[i], name)) {
+      if (inSection) break;
+      inSection = SameName(name, section);
+      if (inSection) insertAt = i + 1;
+    } else if (inSection) {
+      if (KeyLine(lines[i], lineKey, lineValue) && SameName(lineKey, key)) {
+        lines[i] = lineKey + "=" + value;
+        done = true;
+      } else if (!Trim(lines[i]).empty()) {
+        insertAt = i + 1;
+      }
+    }
+  }
+  if (!done) {
+    if (insertAt == std::string::npos) {
+      lines.push_back("[" + section + "]");
+      insertAt = lines.size();
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), key + "=" + value);
+  }
+  if (ReplaceFile(path, lines)) return true;
+  LogError(writer + " - Unable to write to " + path);
+  return false;
+}
+
+}  // namespace
+
+void IniStart() {
+  LogVersion("fwkIni - Version 1.0");
+  gFolder = UtilUserDataFolder();
+}
+
+void IniEnd() {}
+
+std::string IniFilePath() { return UserPath(); }
+
+std::string IniReadString(const std::string& section, const std::string& key, const std::string& defaultValue) {
+  std::string value;
+  return Lookup(section, key, value) ? value : defaultValue;
+}
+
+int32_t IniReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) {
+  int32_t value = 0;
+  return UtilTextToInteger(IniReadString(section, key, std::to_string(defaultValue)), value) ? value : defaultValue;
+}
+
+bool IniReadBool(const std::string& section, const std::string& key, bool defaultValue) {
+  std::string text = UtilUpper(IniReadString(section, key, defaultValue ? "Yes" : "No"));
+  if (text == "YES") return true;
+  if (text == "NO") return false;
+  return defaultValue;
+}
+
+bool IniWriteString(const std::string& section, const std::string& key, const std::string& value) {
+  return Store("IniWriteString", section, key, value);
+}
+
+bool IniWriteInteger(const std::string& section, const std::string& key, int32_t value) {
+  return Store("IniWriteInteger", section, key, std::to_string(value));
+}
+
+bool IniWriteBool(const std::string& section, const std::string& key, bool value) {
+  return Store("IniWriteBool", section, key, value ? "Yes" : "No");
+}

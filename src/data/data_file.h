@@ -1,0 +1,39 @@
+// Game data access: numbered patches, preloaded memory files, .kva archives and loose files behind
+// one buffered handle; plus raw files used by full path.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Unit start and end steps: the start mounts the archives and patches next to the program.
+void DataFileStart();
+void DataFileEnd();
+
+// Names are relative to the program folder with "\" between folders ("Bin\Scripts\main.vmc");
+// absolute paths also reach loose files. Returns a handle id, 0 when the file is found nowhere.
+int32_t DataFileOpen(const std::string& name);
+void DataFileClose(int32_t handle);
+// Bytes delivered (0 for an unknown handle or a count below 1).
+int32_t DataFileRead(int32_t handle, void* buffer, int32_t count);
+bool DataFileReadExact(int32_t handle, void* buffer, int32_t count);
+// Up to the next CR (consumed, not returned); LF bytes are dropped.
+std::string DataFileReadLine(int32_t handle);
+bool DataFileSeek(int32_t handle, int32_t position);
+int32_t DataFilePosition(int32_t handle);
+int32_t DataFileSize(int32_t handle);
+bool DataFileEof(int32_t handle);
+bool DataFileMemoryLoad(const std::string& name);
+void DataFileMemoryFree(const std::string& name);
+// Whether a file of this name is in the current folder or on the library search list.
+bool DataFileOnSearchPath(const std::string& fileName);
+
+// Raw files: full disk paths used unchanged, no lookup.
+int32_t RawFileOpen(const std::string& path);
+int32_t RawFileCreate(const std::string& path);
+bool RawFileRead(int32_t handle, void* buffer, int32_t count);
+bool RawFileWrite(int32_t handle, const void* buffer, int32_t count);
+bool RawFileSeek(int32_t handle, int32_t position);
+int32_t RawFilePosition(int32_t handle);
+int32_t RawFileSize(int32_t handle);
+bool RawFileEof(int32_t handle);
+void RawFileClose(int32_t handle);

@@ -1,0 +1,74 @@
+#include "support/test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/log.h"
+#include "core/util.h"
+
+namespace fs = std::filesystem;
+
+namespace tftest {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/thornfall-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) != nullptr) path_ = std::string(buffer.data()) + "/";
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  // Restore write permission first so read-only test folders can be removed.
+  for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+void MakeFolders(const std::string& path) {
+  std::error_code ignored;
+  fs::create_directories(path, ignored);
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  fs::path p(path);
+  if (p.has_parent_path()) MakeFolders(p.parent_path().string());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(path, ignored);
+}
+
+std::string LE16(uint32_t value) {
+  return std::string{static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
+}
+
+std::string LE32(uint32_t value) { return LE16(value & 0xFFFF) + LE16(value >> 16); }
+
+void UseProgramFolder(const TempDir& dir, std::vector<std::string> parameters) {
+  parameters.insert(parameters.begin(), "-userdatainapp");
+  UtilSetCommandLine(parameters);
+  UtilSetAppFolder(dir.path());
+  LogStart();
+}
+
+}  // namespace tftest
