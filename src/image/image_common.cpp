@@ -1,0 +1,50 @@
+// Helpers shared by the image readers and writers.
+#include <algorithm>
+#include <cstring>
+
+#include "data/data_file.h"
+#include "image/image_formats.h"
+
+bool ByteReader::Bytes(void* out, size_t count) {
+  size_t available = std::min(count, size_ - position_);
+  std::memcpy(out, data_ + position_, available);
+  std::memset(static_cast<uint8_t*>(out) + available, 0, count - available);
+  position_ += available;
+  if (available < count) failed_ = true;
+  return available == count;
+}
+
+void ImageMakeSubstitute(imageData* image) {
+  constexpr int32_t kSide = 16;
+  image->substitute = true;
+  image->width = kSide;
+  image->height = kSide;
+  image->pixels.assign(kSide * kSide, 0x00FFFFFFu);
+  for (int32_t y = 0; y < kSide; ++y) {
+    for (int32_t x = 0; x < kSide; ++x) {
+      bool frame = x == 0 || y == 0 || x == kSide - 1 || y == kSide - 1;
+      bool diagonal = x == y || x == kSide - 1 - y;
+      if (frame || diagonal) image->pixels[y * kSide + x] = 0x00FF0000u;
+    }
+  }
+}
+
+bool ImageResize(imageData* image, int32_t width, int32_t height) {
+  if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) return false;
+  image->width = width;
+  image->height = height;
+  image->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+  return true;
+}
+
+bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes) {
+  int32_t handle = DataFileOpen(fileName);
+  if (handle <= 0) return false;
+  int32_t size = DataFileSize(handle);
+  bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
+  // A file that ends early delivers what it has; the decoders treat the shortfall as truncation.
+  int32_t got = size > 0 ? DataFileRead(handle, bytes.data(), size) : 0;
+  bytes.resize(static_cast<size_t>(std::max(got, 0)));
+  DataFileClose(handle);
+  return true;
+}

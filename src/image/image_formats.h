@@ -1,0 +1,77 @@
+// Internal to the image unit: the loaders and writers behind ImageLoad and ImageSave, and the
+// helpers they share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/image.h"
+
+// Turns the picture into the 16 x 16 substitute (white, red frame and diagonals), keeping its depth.
+void ImageMakeSubstitute(imageData* image);
+// Sets the size and allocates width x height zero pixels; false (picture untouched) when a side is
+// not in 1..kMaxPictureSide.
+bool ImageResize(imageData* image, int32_t width, int32_t height);
+
+// Whole-file read through the data layer: false when the file cannot be opened (or read).
+bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes);
+
+// Bounded little-endian reader over bytes in memory: past the end it yields zeros and sets failed.
+class ByteReader {
+ public:
+  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  explicit ByteReader(const std::vector<uint8_t>& bytes) : ByteReader(bytes.data(), bytes.size()) {}
+
+  uint8_t U8() {
+    if (position_ >= size_) { failed_ = true; position_ = size_; return 0; }
+    return data_[position_++];
+  }
+  uint16_t U16() { uint16_t low = U8(); return static_cast<uint16_t>(low | (U8() << 8)); }
+  uint32_t U32() { uint32_t low = U16(); return low | (static_cast<uint32_t>(U16()) << 16); }
+  uint16_t U16BE() { uint16_t high = U8(); return static_cast<uint16_t>((high << 8) | U8()); }
+  // Copies count bytes (zeros past the end, failed set).
+  bool Bytes(void* out, size_t count);
+  void Skip(size_t count) {
+    if (count > size_ - position_) { failed_ = true; position_ = size_; } else { position_ += count; }
+  }
+  void Seek(size_t position) {
+    if (position > size_) { failed_ = true; position_ = size_; } else { position_ = position; }
+  }
+  size_t Position() const { return position_; }
+  size_t Remaining() const { return size_ - position_; }
+  size_t Size() const { return size_; }
+  const uint8_t* Here() const { return data_ + position_; }
+  bool Failed() const { return failed_; }
+  bool AtEnd() const { return position_ >= size_; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t position_ = 0;
+  bool failed_ = false;
+};
+
+// Loaders: each fills `image` (the chain's first picture) from the named file.
+void ImageLoadTga(const std::string& fileName, imageData* image);
+void ImageLoadBmp(const std::string& fileName, imageData* image);
+void ImageLoadPcx(const std::string& fileName, imageData* image);
+void ImageLoadIcon(const std::string& fileName, imageData* image, int32_t firstPicture, int32_t lastPicture);
+void ImageLoadAni(const std::string& fileName, imageData* image);
+void ImageLoadGif(const std::string& fileName, imageData* image);
+void ImageLoadJpg(const std::string& fileName, imageData* image);
+
+// Byte-level entry points of the same loaders (used by the loaders above, tools and fuzzers).
+void ImageDecodeTga(const std::vector<uint8_t>& bytes, imageData* image);
+void ImageDecodeBmp(const std::vector<uint8_t>& bytes, imageData* image);
+void ImageDecodePcx(const std::vector<uint8_t>& bytes, imageData* image);
+void ImageDecodeIcon(const std::vector<uint8_t>& bytes, imageData* image, int32_t firstPicture, int32_t lastPicture);
+void ImageDecodeAni(const std::vector<uint8_t>& bytes, imageData* image);
+void ImageDecodeGif(const std::vector<uint8_t>& bytes, imageData* image);
+void ImageDecodeJpg(const std::vector<uint8_t>& bytes, imageData* image);
+
+// Writers: each creates the file with RawFileCreate and writes the picture; silent on failure.
+void ImageSaveTga(const std::string& fileName, const imageData* image);
+void ImageSaveBmp(const std::string& fileName, const imageData* image);
+void ImageSaveGif(const std::string& fileName, imageData* image);
+void ImageSaveIcon(const std::string& fileName, const imageData* image);
