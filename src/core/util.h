@@ -62,6 +62,11 @@ bool UtilArrayStringContains(const std::string& text, const utilArrayString& arr
 void UtilSortPairs(std::vector<utilPair>& pairs);
 uint32_t UtilSwapRedBlue(uint32_t colour);
 
+// The system's millisecond tick: a 32-bit count that wraps after about 49 days.
+uint32_t UtilTickCount();
+// Waits the given number of milliseconds.
+void UtilSleep(uint32_t milliseconds);
+
 // Whether a folder or file exists on the disk at this exact path.
 bool UtilFolderExists(const std::string& path);
 bool UtilFileExists(const std::string& path);
