@@ -1,0 +1,475 @@
+#include "data/data_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/util.h"
+#include "support/test_support.h"
+
+using tftest::LE16;
+using tftest::LE32;
+using tftest::TempDir;
+using tftest::WriteFile;
+
+namespace {
+
+using memberList = std::vector<std::pair<std::string, std::string>>;
+
+// One directory entry with a chosen header length (extra bytes are zeros).
+std::string Entry(const std::string& name, uint32_t offset, uint32_t size, uint8_t headerLength = 10) {
+  std::string entry(1, static_cast<char>(headerLength));
+  entry += LE32(offset) + LE32(size) + LE16(static_cast<uint32_t>(name.size()));
+  if (headerLength > 10) entry += std::string(headerLength - 10, '\0');
+  return entry + name;
+}
+
+// A well-formed archive: directory first, then the members' data in order.
+std::string Archive(const memberList& members, uint16_t version = 1) {
+  size_t dataStart = 11;
+  for (const auto& member : members) dataStart += 11 + member.first.size();
+  std::string directory = "KVARC" + LE16(version) + LE32(static_cast<uint32_t>(members.size()));
+  std::string data;
+  for (const auto& member : members) {
+    directory += Entry(member.first, static_cast<uint32_t>(dataStart + data.size()), static_cast<uint32_t>(member.second.size()));
+    data += member.second;
+  }
+  return directory + data;
+}
+
+std::string Pattern(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  uint32_t state = seed;
+  for (char& c : bytes) {
+    state = state * 1664525u + 1013904223u;
+    c = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+class DataFileTest : public ::testing::Test {
+ protected:
+  void Start(std::vector<std::string> parameters = {}) {
+    tftest::UseProgramFolder(dir_, std::move(parameters));
+    DataFileStart();
+  }
+  void TearDown() override {
+    DataFileEnd();
+    UtilSetAppFolder("");
+  }
+  void Put(const std::string& relative, const std::string& bytes) { ASSERT_TRUE(WriteFile(dir_ / relative, bytes)); }
+
+  // The whole file as DataFileOpen finds it, or "<none>" when it is found nowhere.
+  static std::string Contents(const std::string& name) {
+    const int32_t handle = DataFileOpen(name);
+    if (handle == 0) return "<none>";
+    std::string bytes(static_cast<size_t>(DataFileSize(handle)), '\0');
+    const int32_t got = DataFileRead(handle, bytes.data(), static_cast<int32_t>(bytes.size()));
+    DataFileClose(handle);
+    bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return bytes;
+  }
+
+  TempDir dir_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Where a name is found
+
+TEST_F(DataFileTest, ArchiveBeatsLooseAndNamesMatchInAnyCaseButNotAcrossSlashKinds) {
+  Put("Bin/Scripts/main.vmc", "loose");
+  Put("Bin/Scripts/other.vmc", "loose other");
+  Put("data.kva", Archive({{"bin\\scripts\\MAIN.vmc", "archived"}, {"Bin/Slash.txt", "forward"}}));
+  Start();
+
+  EXPECT_EQ(Contents("Bin\\Scripts\\main.vmc"), "archived");
+  EXPECT_EQ(Contents("BIN\\SCRIPTS\\MAIN.VMC"), "archived");
+  EXPECT_EQ(Contents("Bin\\Scripts\\other.vmc"), "loose other");
+  EXPECT_EQ(Contents("Bin/Slash.txt"), "forward");
+  EXPECT_EQ(Contents("Bin\\Slash.txt"), "<none>");
+  // On disk both kinds of slash reach the same loose file.
+  EXPECT_EQ(Contents("Bin/Scripts/other.vmc"), "loose other");
+  EXPECT_EQ(Contents("Bin\\Missing.txt"), "<none>");
+  EXPECT_EQ(Contents(""), "<none>");
+}
+
+TEST_F(DataFileTest, FirstArchiveByUpperCasedNameWins) {
+  Put("b.kva", Archive({{"same.txt", "from b"}, {"only-b.txt", "b only"}}));
+  Put("a.KVA", Archive({{"SAME.TXT", "from a"}}));
+  Put("C.kva", Archive({{"same.txt", "from c"}}));
+  Put("notes.kvax", Archive({{"same.txt", "not an archive name"}}));
+  Start();
+  EXPECT_EQ(Contents("Same.txt"), "from a");
+  EXPECT_EQ(Contents("only-b.txt"), "b only");
+}
+
+TEST_F(DataFileTest, NewestPatchWinsWhetherLooseOrArchived) {
+  Put("Bin/a.txt", "plain loose");
+  Put("game.kva", Archive({{"Bin\\a.txt", "plain archived"},
+                           {"PATCH000001\\Bin\\a.txt", "patch 1 archived"},
+                           {"Patch000001\\Bin\\b.txt", "patch 1 b"}}));
+  Put("Patch000002/Bin/a.txt", "patch 2 loose");
+  Start();
+  EXPECT_EQ(Contents("Bin\\a.txt"), "patch 2 loose");
+  EXPECT_EQ(Contents("bin\\B.TXT"), "patch 1 b");
+}
+
+TEST_F(DataFileTest, ArchivedPatchBeatsUnpatchedCopies) {
+  Put("Bin/a.txt", "plain loose");
+  Put("game.kva", Archive({{"Bin\\a.txt", "plain archived"}, {"PATCH000001/Bin\\a.txt", "unused"},
+                           {"patch000001\\Bin\\a.txt", "patch 1 archived"}}));
+  Start();
+  EXPECT_EQ(Contents("Bin\\a.txt"), "patch 1 archived");
+}
+
+TEST_F(DataFileTest, OnlySixDigitNonZeroPatchFoldersCount) {
+  Put("Bin/a.txt", "plain");
+  Put("Patch00009/Bin/a.txt", "five digits");
+  Put("Patch0000009/Bin/a.txt", "seven digits");
+  Put("Patch000000/Bin/a.txt", "zero");
+  Put("Patch-00009/Bin/a.txt", "negative");
+  Put("game.kva", Archive({{"PATCH000000\\Bin\\b.txt", "zero archived"}, {"Bin\\b.txt", "plain b"}}));
+  Start();
+  EXPECT_EQ(Contents("Bin\\a.txt"), "plain");
+  EXPECT_EQ(Contents("Bin\\b.txt"), "plain b");
+  // The patch folder itself is found in any letter case.
+  Put("pAtCh000003/bin/A.TXT", "patch 3");
+  DataFileEnd();
+  DataFileStart();
+  EXPECT_EQ(Contents("Bin\\a.txt"), "patch 3");
+}
+
+TEST_F(DataFileTest, LooseFilesMatchFoldersAndNamesInAnyCase) {
+  Put("bin/images/A.TGA", "picture");
+  Start();
+  EXPECT_EQ(Contents("Bin\\Images\\a.tga"), "picture");
+  EXPECT_EQ(Contents(dir_.path() + "BIN/IMAGES/a.tga"), "picture");
+  EXPECT_EQ(Contents("Bin\\Images"), "<none>");  // a folder is not a file
+
+  // Files that appear later are found, even in a folder that was already listed.
+  Put("bin/images/New.tga", "new");
+  Put("bin/sounds/Late.ogg", "late");
+  EXPECT_EQ(Contents("BIN\\IMAGES\\NEW.TGA"), "new");
+  EXPECT_EQ(Contents("bin\\Sounds\\late.OGG"), "late");
+}
+
+TEST_F(DataFileTest, LogLowNamesLooseReadsOnly) {
+  Put("Bin/loose.txt", "x");
+  Put("game.kva", Archive({{"Bin\\packed.txt", "y"}}));
+  Start({"-LOGLOW"});
+  EXPECT_EQ(Contents("Bin\\loose.txt"), "x");
+  EXPECT_EQ(Contents("Bin\\packed.txt"), "y");
+  const std::string log = tftest::ReadFile(dir_ / "results.log");
+  EXPECT_NE(log.find("File \"Bin\\loose.txt\" read from disk."), std::string::npos) << log;
+  EXPECT_EQ(log.find("packed"), std::string::npos) << log;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged archives
+
+TEST_F(DataFileTest, DamagedArchivesContributeOnlyWhatIsSound) {
+  const std::string good = "good data";
+  // Version high byte 2 and a wrong magic: no members at all.
+  std::string version2 = Archive({{"v2.txt", "x"}});
+  version2[6] = 2;
+  Put("a1.kva", version2);
+  std::string badMagic = Archive({{"magic.txt", "x"}});
+  badMagic[0] = 'k';
+  Put("a2.kva", badMagic);
+  // Version 0x01FF is still accepted.
+  Put("a3.kva", Archive({{"v1ff.txt", "accepted"}}, 0x01FF));
+  // A directory cut inside its second entry keeps the first.
+  std::string truncated = "KVARC" + LE16(1) + LE32(3) + Entry("t1.txt", 0, 5) + Entry("t2.txt", 0, 5);
+  Put("a4.kva", truncated.substr(0, truncated.size() - 3));
+  // H below 10 ends the directory; the entry before it stays.
+  Put("a5.kva", "KVARC" + LE16(1) + LE32(3) + Entry("h1.txt", 0, 5) + Entry("h2.txt", 0, 5, 9) + Entry("h3.txt", 0, 5));
+  // Data outside the file (past its end, or a negative offset) ends the directory.
+  std::string outside = "KVARC" + LE16(1) + LE32(3) + Entry("o1.txt", 0, 5) + Entry("o2.txt", 40, 1000) + Entry("o3.txt", 0, 5);
+  Put("a6.kva", outside);
+  Put("a7.kva", "KVARC" + LE16(1) + LE32(2) + Entry("n1.txt", 0, 5) + Entry("n2.txt", 0xFFFFFFF0u, 4));
+  // A count far beyond what the file holds: the entries really there are read.
+  Put("a8.kva", "KVARC" + LE16(1) + LE32(0x7FFFFFFF) + Entry("c1.txt", 0, 5) + Entry("c2.txt", 0, 5) + "\x0a\x01");
+  Put("a9.kva", "KVARC" + LE16(1) + LE32(0xFFFFFFFF) + Entry("neg.txt", 0, 5));
+  // Extra header bytes are skipped.
+  const std::string extra = "KVARC" + LE16(1) + LE32(1) + Entry("extra.txt", 0, 0, 14);
+  Put("b1.kva", extra.substr(0, 12) + LE32(static_cast<uint32_t>(extra.size())) + LE32(9) + extra.substr(20) + good);
+  Put("b2.kva", "");
+  Put("b3.kva", "KVA");
+  Start();
+
+  EXPECT_EQ(Contents("v2.txt"), "<none>");
+  EXPECT_EQ(Contents("magic.txt"), "<none>");
+  EXPECT_EQ(Contents("v1ff.txt"), "accepted");
+  EXPECT_EQ(Contents("t1.txt"), "KVARC");
+  EXPECT_EQ(Contents("t2.txt"), "<none>");
+  EXPECT_EQ(Contents("h1.txt"), "KVARC");
+  EXPECT_EQ(Contents("h2.txt"), "<none>");
+  EXPECT_EQ(Contents("h3.txt"), "<none>");
+  EXPECT_EQ(Contents("o1.txt"), "KVARC");
+  EXPECT_EQ(Contents("o2.txt"), "<none>");
+  EXPECT_EQ(Contents("o3.txt"), "<none>");
+  EXPECT_EQ(Contents("n1.txt"), "KVARC");
+  EXPECT_EQ(Contents("n2.txt"), "<none>");
+  EXPECT_EQ(Contents("c1.txt"), "KVARC");
+  EXPECT_EQ(Contents("c2.txt"), "KVARC");
+  EXPECT_EQ(Contents("neg.txt"), "<none>");
+  EXPECT_EQ(Contents("extra.txt"), good);
+}
+
+TEST_F(DataFileTest, ArchiveCutShortAfterStartDeliversWhatItHasAndEnds) {
+  const std::string data = Pattern(10000, 7);
+  Put("game.kva", Archive({{"big.bin", data}}));
+  Start();
+  ASSERT_EQ(truncate((dir_ / "game.kva").c_str(), 11 + 11 + 7 + 6000), 0);
+
+  const int32_t handle = DataFileOpen("big.bin");
+  ASSERT_NE(handle, 0);
+  EXPECT_EQ(DataFileSize(handle), 10000);
+  std::string got(10000, '\0');
+  EXPECT_EQ(DataFileRead(handle, got.data(), 10000), 6000);
+  EXPECT_EQ(got.substr(0, 6000), data.substr(0, 6000));
+  EXPECT_EQ(DataFileRead(handle, got.data(), 10), 0);
+  EXPECT_TRUE(DataFileEof(handle));  // a loop on end-of-file stops too
+  EXPECT_EQ(DataFileReadLine(handle), "");
+  DataFileClose(handle);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading, seeking, end of file
+
+TEST_F(DataFileTest, ReadsAcrossRefillsDeliverEveryByteInOrder) {
+  const std::string member = Pattern(10000, 1);
+  const std::string after = Pattern(3000, 2);
+  Put("game.kva", Archive({{"member.bin", member}, {"after.bin", after}}));
+  Put("loose.bin", member);
+  Start();
+
+  const int sizes[] = {7, 1, 4095, 13, 2048, 4, 3000, 4096, 4097, 1};
+  for (const char* name : {"member.bin", "loose.bin"}) {
+    SCOPED_TRACE(name);
+    const int32_t handle = DataFileOpen(name);
+    ASSERT_NE(handle, 0);
+    std::string got;
+    for (size_t i = 0; !DataFileEof(handle); ++i) {
+      const int want = sizes[i % std::size(sizes)];
+      std::string chunk(static_cast<size_t>(want), '\0');
+      const int32_t n = DataFileRead(handle, chunk.data(), want);
+      ASSERT_GT(n, 0);
+      got += chunk.substr(0, static_cast<size_t>(n));
+      ASSERT_EQ(DataFilePosition(handle), static_cast<int32_t>(got.size()));
+    }
+    EXPECT_EQ(got, member);  // nothing of the member stored behind it
+    char byte = 0;
+    EXPECT_EQ(DataFileRead(handle, &byte, 1), 0);
+    EXPECT_FALSE(DataFileReadExact(handle, &byte, 1));
+    DataFileClose(handle);
+  }
+}
+
+TEST_F(DataFileTest, SeekAndEndOfFileOnMembersLooseAndMemoryFiles) {
+  const std::string bytes = Pattern(5000, 3);
+  Put("game.kva", Archive({{"member.bin", bytes}, {"next.bin", "NEXT"}}));
+  Put("loose.bin", bytes);
+  Put("memory.bin", bytes);
+  Start();
+  ASSERT_TRUE(DataFileMemoryLoad("memory.bin"));
+
+  for (const char* name : {"member.bin", "loose.bin", "memory.bin"}) {
+    SCOPED_TRACE(name);
+    const int32_t handle = DataFileOpen(name);
+    ASSERT_NE(handle, 0);
+    char buffer[16] = {};
+    EXPECT_EQ(DataFileRead(handle, buffer, 0), 0);
+    EXPECT_EQ(DataFilePosition(handle), 0);
+    EXPECT_FALSE(DataFileEof(handle));
+
+    ASSERT_TRUE(DataFileSeek(handle, 4990));
+    EXPECT_EQ(DataFileRead(handle, buffer, 16), 10);
+    EXPECT_EQ(std::string(buffer, 10), bytes.substr(4990));
+    EXPECT_TRUE(DataFileEof(handle));
+
+    ASSERT_TRUE(DataFileSeek(handle, 6000));
+    EXPECT_TRUE(DataFileEof(handle));
+    EXPECT_EQ(DataFileRead(handle, buffer, 4), 0);
+    EXPECT_EQ(DataFilePosition(handle), 6000);
+
+    // A negative position would reach in front of the file.
+    EXPECT_FALSE(DataFileSeek(handle, -4));
+    ASSERT_TRUE(DataFileSeek(handle, 100));
+    EXPECT_TRUE(DataFileReadExact(handle, buffer, 8));
+    EXPECT_EQ(std::string(buffer, 8), bytes.substr(100, 8));
+    EXPECT_EQ(DataFilePosition(handle), 108);
+    DataFileClose(handle);
+  }
+}
+
+TEST_F(DataFileTest, ReadLineDropsLineFeedsAndStopsAtCarriageReturns) {
+  Put("lf.txt", "one\ntwo\nthree\n");
+  Put("game.kva", Archive({{"crlf.txt", "one\r\ntwo\r\n\r\nlast"}}));
+  Start();
+
+  int32_t handle = DataFileOpen("lf.txt");
+  EXPECT_EQ(DataFileReadLine(handle), "onetwothree");
+  EXPECT_TRUE(DataFileEof(handle));
+  EXPECT_EQ(DataFileReadLine(handle), "");
+  DataFileClose(handle);
+
+  handle = DataFileOpen("crlf.txt");
+  EXPECT_EQ(DataFileReadLine(handle), "one");
+  EXPECT_EQ(DataFileReadLine(handle), "two");
+  EXPECT_EQ(DataFileReadLine(handle), "");
+  EXPECT_EQ(DataFileReadLine(handle), "last");
+  EXPECT_TRUE(DataFileEof(handle));
+  DataFileClose(handle);
+}
+
+TEST_F(DataFileTest, HandleIdsCountUpAndUnknownIdsGetNeutralAnswers) {
+  Put("game.kva", Archive({{"a.txt", "aaa"}, {"b.txt", "bbb"}}));
+  Start();
+  const int32_t first = DataFileOpen("a.txt");
+  const int32_t second = DataFileOpen("b.txt");
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 2);
+  DataFileClose(first);
+  DataFileClose(first);  // ignored
+  const int32_t third = DataFileOpen("a.txt");
+  EXPECT_EQ(third, 3);
+  // The archive stays usable for the handles still open.
+  EXPECT_EQ(Contents("b.txt"), "bbb");
+  char buffer[4] = {};
+  EXPECT_TRUE(DataFileReadExact(second, buffer, 3));
+  EXPECT_EQ(std::string(buffer, 3), "bbb");
+
+  EXPECT_EQ(DataFileRead(first, buffer, 3), 0);
+  EXPECT_EQ(DataFilePosition(first), -1);
+  EXPECT_EQ(DataFileSize(first), 0);
+  EXPECT_TRUE(DataFileEof(first));
+  EXPECT_FALSE(DataFileSeek(first, 0));
+  EXPECT_EQ(DataFileReadLine(first), "");
+  EXPECT_EQ(DataFileRead(third, nullptr, 3), 0);
+  DataFileClose(second);
+  DataFileClose(third);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Memory files
+
+TEST_F(DataFileTest, MemoryFilesMatchTheirExactNameAndFreeingClosesTheirHandles) {
+  Put("Bin/m.txt", "first");
+  Put("Bin/n.txt", "second");
+  Start();
+  EXPECT_FALSE(DataFileMemoryLoad("Bin\\missing.txt"));
+  ASSERT_TRUE(DataFileMemoryLoad("Bin\\m.txt"));
+  ASSERT_TRUE(DataFileMemoryLoad("Bin\\m.txt"));
+  ASSERT_TRUE(DataFileMemoryLoad("Bin\\n.txt"));
+  Put("Bin/m.txt", "changed on disk");
+  Put("Bin/n.txt", "changed too");
+
+  EXPECT_EQ(Contents("Bin\\m.txt"), "first");
+  EXPECT_EQ(Contents("BIN\\M.TXT"), "changed on disk");
+
+  const int32_t onM = DataFileOpen("Bin\\m.txt");
+  const int32_t onN = DataFileOpen("Bin\\n.txt");
+  const int32_t onDisk = DataFileOpen("bin\\m.txt");
+  DataFileMemoryFree("Bin\\m.txt");
+  EXPECT_EQ(DataFileSize(onM), 0);  // closed with its memory file
+  EXPECT_EQ(DataFileSize(onDisk), 15);
+  char buffer[8] = {};
+  EXPECT_EQ(DataFileRead(onN, buffer, 8), 6);  // the later memory file is still the one read
+  EXPECT_EQ(std::string(buffer, 6), "second");
+  EXPECT_EQ(Contents("Bin\\m.txt"), "changed on disk");
+  EXPECT_EQ(Contents("Bin\\n.txt"), "second");
+  DataFileMemoryFree("Bin\\m.txt");  // no longer loaded: nothing happens
+  DataFileClose(onN);
+  DataFileClose(onDisk);
+}
+
+TEST_F(DataFileTest, MemoryFilesOfPatchedNamesAndEmptyFiles) {
+  Put("game.kva", Archive({{"PATCH000004\\x.txt", "patched"}, {"x.txt", "old"}, {"empty.txt", ""}}));
+  Start();
+  ASSERT_TRUE(DataFileMemoryLoad("x.txt"));
+  ASSERT_TRUE(DataFileMemoryLoad("empty.txt"));
+  EXPECT_EQ(Contents("x.txt"), "patched");
+  const int32_t handle = DataFileOpen("empty.txt");
+  EXPECT_TRUE(DataFileEof(handle));
+  DataFileClose(handle);
+  DataFileEnd();  // frees memory files and forgets the archive
+  EXPECT_EQ(Contents("x.txt"), "<none>");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Raw files and the library search
+
+TEST_F(DataFileTest, RawFilesWriteReadSeekAndEnd) {
+  Start();
+  const std::string path = dir_ / "save.bin";
+  const std::string bytes = Pattern(6000, 9);
+  int32_t handle = RawFileCreate(path);
+  ASSERT_NE(handle, 0);
+  EXPECT_TRUE(RawFileWrite(handle, bytes.data(), 6000));
+  EXPECT_TRUE(RawFileWrite(handle, bytes.data(), 0));
+  EXPECT_EQ(RawFileSize(handle), 6000);
+  RawFileClose(handle);
+  EXPECT_EQ(tftest::ReadFile(path), bytes);
+
+  handle = RawFileOpen(path);
+  ASSERT_NE(handle, 0);
+  std::string got(5000, '\0');
+  EXPECT_TRUE(RawFileRead(handle, got.data(), 5000));
+  EXPECT_EQ(got, bytes.substr(0, 5000));
+  EXPECT_EQ(RawFilePosition(handle), 5000);
+  EXPECT_FALSE(RawFileEof(handle));
+  std::string rest(2000, 'z');
+  EXPECT_FALSE(RawFileRead(handle, rest.data(), 2000));  // delivers what is left
+  EXPECT_EQ(rest.substr(0, 1000), bytes.substr(5000));
+  EXPECT_EQ(rest.substr(1000), std::string(1000, 'z'));
+  EXPECT_TRUE(RawFileEof(handle));
+  EXPECT_EQ(RawFilePosition(handle), 6000);
+  EXPECT_FALSE(RawFileRead(handle, rest.data(), 1));
+
+  EXPECT_TRUE(RawFileSeek(handle, 10));
+  EXPECT_FALSE(RawFileSeek(handle, -1));
+  char four[4] = {};
+  EXPECT_TRUE(RawFileRead(handle, four, 4));
+  EXPECT_EQ(std::string(four, 4), bytes.substr(10, 4));
+  EXPECT_EQ(RawFilePosition(handle), 14);
+  EXPECT_FALSE(RawFileWrite(handle, four, 4));  // opened for reading only
+  RawFileClose(handle);
+
+  EXPECT_EQ(RawFilePosition(handle), -1);
+  EXPECT_EQ(RawFileSize(handle), 0);
+  EXPECT_TRUE(RawFileEof(handle));
+  EXPECT_FALSE(RawFileRead(handle, four, 1));
+  EXPECT_EQ(RawFileOpen(dir_ / "missing.bin"), 0);
+  EXPECT_EQ(RawFileOpen(dir_.path()), 0);
+  EXPECT_EQ(RawFileCreate(dir_ / "no/such/folder.bin"), 0);
+  // Raw ids have their own counter.
+  EXPECT_EQ(RawFileOpen(path), 3);
+}
+
+TEST_F(DataFileTest, SearchPathLooksInTheProgramFolderAndTheLoaderPath) {
+  Put("libthing.so", "x");
+  TempDir extra;
+  ASSERT_TRUE(WriteFile(extra / "libextra.so.1", "y"));
+  const char* saved = std::getenv("LD_LIBRARY_PATH");
+  const std::string previous = saved != nullptr ? saved : "";
+  setenv("LD_LIBRARY_PATH", (":" + extra.path() + "::/nonexistent").c_str(), 1);
+  Start();
+  EXPECT_TRUE(DataFileOnSearchPath("libthing.so"));
+  EXPECT_TRUE(DataFileOnSearchPath("libextra.so.1"));
+  EXPECT_FALSE(DataFileOnSearchPath("libthornfall-nowhere.so"));
+  EXPECT_FALSE(DataFileOnSearchPath(""));
+  if (saved != nullptr) {
+    setenv("LD_LIBRARY_PATH", previous.c_str(), 1);
+  } else {
+    unsetenv("LD_LIBRARY_PATH");
+  }
+  EXPECT_FALSE(DataFileOnSearchPath("libextra.so.1"));
+}
+
+}  // namespace
