@@ -5,6 +5,8 @@
 #include "core/util.h"
 #include "data/data_file.h"
 #include "data/mat.h"
+#include "image/image.h"
+#include "state/state.h"
 
 namespace {
 
@@ -14,12 +16,16 @@ struct UnitSteps {
 };
 
 // The order in which the units start. Each start registers its version line with the log.
-// Units arrive here as they are built: images, fonts, models, input, graphics, render windows,
-// state, audio, script and game take their places between these.
+// Units arrive here as they are built: fonts, models, input, graphics, render windows, state,
+// audio, script and game take their places between these.
 constexpr UnitSteps kUnits[] = {
     {DataFileStart, DataFileEnd},
     {UtilStart, UtilEnd},
+    {ImageJpgStart, ImageJpgEnd},
+    {ImageGifStart, ImageGifEnd},
+    {ImageStart, ImageEnd},
     {IniStart, IniEnd},
+    {StateStart, StateEnd},
     {MatStart, MatEnd},
 };
 
