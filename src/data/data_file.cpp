@@ -96,7 +96,10 @@ struct dataFileState {
   std::vector<rawFileInfo> rawFiles;
   int32_t nextHandleId = 1;
   int32_t nextRawId = 1;
-  size_t lastHandle = 0;  // where the last looked-up handle was found
+  // The last handle looked up, so that a caller reading field by field from one handle skips the
+  // search. Reset whenever the handle list changes (records move); id 0 is never a handle.
+  int32_t cachedId = 0;
+  dataFileHandle* cachedHandle = nullptr;
 };
 
 dataFileState gData;
@@ -135,18 +138,24 @@ int32_t MemoryFileFind(const std::string& name) {
   return -1;
 }
 
-dataFileHandle* FindHandle(int32_t id) {
-  std::vector<dataFileHandle>& handles = gData.handles;
-  if (gData.lastHandle < handles.size() && handles[gData.lastHandle].id == id) {
-    return &handles[gData.lastHandle];
-  }
-  for (size_t i = 0; i < handles.size(); ++i) {
-    if (handles[i].id == id) {
-      gData.lastHandle = i;
-      return &handles[i];
+void ForgetCachedHandle() {
+  gData.cachedId = 0;
+  gData.cachedHandle = nullptr;
+}
+
+[[gnu::noinline]] dataFileHandle* SearchHandle(int32_t id) {
+  for (dataFileHandle& handle : gData.handles) {
+    if (handle.id == id) {
+      gData.cachedId = id;
+      gData.cachedHandle = &handle;
+      return &handle;
     }
   }
   return nullptr;
+}
+
+inline dataFileHandle* FindHandle(int32_t id) {
+  return id == gData.cachedId ? gData.cachedHandle : SearchHandle(id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -238,7 +247,8 @@ int64_t FetchAt(dataFileHandle& handle, uint8_t* target, int64_t count) {
   }
 }
 
-int32_t ReadMemory(dataFileHandle& handle, uint8_t* out, int32_t count) {
+// Kept out of line, like ReadBuffered, so that DataFileRead's fast path needs no stack frame.
+[[gnu::noinline]] int32_t ReadMemory(dataFileHandle& handle, uint8_t* out, int32_t count) {
   const memoryFile& file = gData.memoryFiles[static_cast<size_t>(handle.memoryIndex)];
   const int64_t left = static_cast<int64_t>(file.size) - handle.position;
   if (left <= 0) return 0;
@@ -251,7 +261,7 @@ int32_t ReadMemory(dataFileHandle& handle, uint8_t* out, int32_t count) {
 // The general read: top up the buffer whenever fewer than 2,048 bytes are in it (asking for
 // 4,096 minus what is buffered, no further than the file's or member's end), deliver from its
 // front, and stop at the end or when the file gives no more bytes than it has given.
-int32_t ReadBuffered(dataFileHandle& handle, uint8_t* out, int32_t count) {
+[[gnu::noinline]] int32_t ReadBuffered(dataFileHandle& handle, uint8_t* out, int32_t count) {
   int64_t wanted = count;
   int64_t gathered = 0;
   while (wanted > 0) {
@@ -299,6 +309,7 @@ void CloseHandleAt(size_t index) {
     if (archive.openCount > 0 && --archive.openCount == 0) archive.file.Close();
   }
   gData.handles.erase(gData.handles.begin() + static_cast<std::ptrdiff_t>(index));
+  ForgetCachedHandle();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -352,7 +363,7 @@ void DataFileEnd() {
   gData.directory.clear();
   gData.directoryIndex.clear();
   gData.patches.clear();
-  gData.lastHandle = 0;
+  ForgetCachedHandle();
   DiskPathCacheClear();
 }
 
@@ -393,7 +404,7 @@ int32_t DataFileOpen(const std::string& name) {
 
   handle.id = gData.nextHandleId++;
   gData.handles.push_back(std::move(handle));
-  gData.lastHandle = gData.handles.size() - 1;
+  ForgetCachedHandle();
   return gData.handles.back().id;
 }
 
@@ -413,7 +424,15 @@ int32_t DataFileRead(int32_t handle, void* buffer, int32_t count) {
   // general loop's bookkeeping is needed.
   const uint32_t buffered = file->Buffered();
   if (buffered >= kRefillBelow && static_cast<uint32_t>(count) <= buffered) {
-    std::memcpy(buffer, file->buffer.get() + file->bufferStart, static_cast<size_t>(count));
+    const uint8_t* from = file->buffer.get() + file->bufferStart;
+    // Field sizes are copied with constant sizes, which compile to plain moves.
+    switch (count) {
+      case 1: std::memcpy(buffer, from, 1); break;
+      case 2: std::memcpy(buffer, from, 2); break;
+      case 4: std::memcpy(buffer, from, 4); break;
+      case 8: std::memcpy(buffer, from, 8); break;
+      default: std::memcpy(buffer, from, static_cast<size_t>(count)); break;
+    }
     file->bufferStart += static_cast<uint32_t>(count);
     file->position += count;
     return count;

@@ -101,6 +101,9 @@ std::string FolderKey(const std::string& current) {
   return current;
 }
 
+// A name with a NUL byte in it would reach the system cut short, naming some other file.
+bool UsablePath(const std::string& path) { return path.find('\0') == std::string::npos; }
+
 bool PathExists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
@@ -124,7 +127,7 @@ std::string DiskPathFromName(const std::string& name) {
 }
 
 std::string DiskPathFind(const std::string& path) {
-  if (path.empty()) return {};
+  if (path.empty() || !UsablePath(path)) return {};
   if (PathExists(path)) return path;
 
   std::string current = path[0] == '/' ? "/" : "";
@@ -177,6 +180,7 @@ diskFile& diskFile::operator=(diskFile&& other) noexcept {
 
 bool diskFile::OpenRead(const std::string& path) {
   Close();
+  if (!UsablePath(path)) return false;
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
@@ -190,6 +194,7 @@ bool diskFile::OpenRead(const std::string& path) {
 
 bool diskFile::Create(const std::string& path) {
   Close();
+  if (!UsablePath(path)) return false;
   fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   return fd_ >= 0;
 }

@@ -96,6 +96,7 @@ TEST_F(DataFileTest, ArchiveBeatsLooseAndNamesMatchInAnyCaseButNotAcrossSlashKin
   EXPECT_EQ(Contents("Bin/Scripts/other.vmc"), "loose other");
   EXPECT_EQ(Contents("Bin\\Missing.txt"), "<none>");
   EXPECT_EQ(Contents(""), "<none>");
+  EXPECT_EQ(Contents(std::string("Bin\\Scripts\\other.vmc\0.png", 26)), "<none>");
 }
 
 TEST_F(DataFileTest, FirstArchiveByUpperCasedNameWins) {
@@ -448,6 +449,7 @@ TEST_F(DataFileTest, RawFilesWriteReadSeekAndEnd) {
   EXPECT_EQ(RawFileOpen(dir_ / "missing.bin"), 0);
   EXPECT_EQ(RawFileOpen(dir_.path()), 0);
   EXPECT_EQ(RawFileCreate(dir_ / "no/such/folder.bin"), 0);
+  EXPECT_EQ(RawFileOpen(path + std::string("\0.txt", 5)), 0);
   // Raw ids have their own counter.
   EXPECT_EQ(RawFileOpen(path), 3);
 }
