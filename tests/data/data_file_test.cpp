@@ -81,36 +81,27 @@ class DataFileTest : public ::testing::Test {
 // ---------------------------------------------------------------------------------------------
 // Where a name is found
 
-TEST_F(DataFileTest, ArchiveBeatsLooseAndNamesMatchInAnyCaseButNotAcrossSlashKinds) {
+TEST_F(DataFileTest, ArchivesBeatLooseFilesAndTheFirstArchiveByNameWins) {
   Put("Bin/Scripts/main.vmc", "loose");
   Put("Bin/Scripts/other.vmc", "loose other");
-  Put("data.kva", Archive({{"bin\\scripts\\MAIN.vmc", "archived"}, {"Bin/Slash.txt", "forward"}}));
+  Put("b.kva", Archive({{"bin\\scripts\\MAIN.vmc", "from b"}, {"Bin/Slash.txt", "forward"}}));
+  Put("a.KVA", Archive({{"BIN\\SCRIPTS\\MAIN.VMC", "from a"}}));
+  Put("notes.kvax", Archive({{"Bin\\Scripts\\other.vmc", "not an archive name"}}));
   Start();
 
-  EXPECT_EQ(Contents("Bin\\Scripts\\main.vmc"), "archived");
-  EXPECT_EQ(Contents("BIN\\SCRIPTS\\MAIN.VMC"), "archived");
+  EXPECT_EQ(Contents("Bin\\Scripts\\main.vmc"), "from a");
   EXPECT_EQ(Contents("Bin\\Scripts\\other.vmc"), "loose other");
+  // "/" and "\" differ inside archives; on disk both reach the same file.
   EXPECT_EQ(Contents("Bin/Slash.txt"), "forward");
   EXPECT_EQ(Contents("Bin\\Slash.txt"), "<none>");
-  // On disk both kinds of slash reach the same loose file.
   EXPECT_EQ(Contents("Bin/Scripts/other.vmc"), "loose other");
-  EXPECT_EQ(Contents("Bin\\Missing.txt"), "<none>");
   EXPECT_EQ(Contents(""), "<none>");
   EXPECT_EQ(Contents(std::string("Bin\\Scripts\\other.vmc\0.png", 26)), "<none>");
 }
 
-TEST_F(DataFileTest, FirstArchiveByUpperCasedNameWins) {
-  Put("b.kva", Archive({{"same.txt", "from b"}, {"only-b.txt", "b only"}}));
-  Put("a.KVA", Archive({{"SAME.TXT", "from a"}}));
-  Put("C.kva", Archive({{"same.txt", "from c"}}));
-  Put("notes.kvax", Archive({{"same.txt", "not an archive name"}}));
-  Start();
-  EXPECT_EQ(Contents("Same.txt"), "from a");
-  EXPECT_EQ(Contents("only-b.txt"), "b only");
-}
-
 TEST_F(DataFileTest, NewestPatchWinsWhetherLooseOrArchived) {
   Put("Bin/a.txt", "plain loose");
+  Put("Bin/b.txt", "plain loose b");
   Put("game.kva", Archive({{"Bin\\a.txt", "plain archived"},
                            {"PATCH000001\\Bin\\a.txt", "patch 1 archived"},
                            {"Patch000001\\Bin\\b.txt", "patch 1 b"}}));
@@ -118,14 +109,6 @@ TEST_F(DataFileTest, NewestPatchWinsWhetherLooseOrArchived) {
   Start();
   EXPECT_EQ(Contents("Bin\\a.txt"), "patch 2 loose");
   EXPECT_EQ(Contents("bin\\B.TXT"), "patch 1 b");
-}
-
-TEST_F(DataFileTest, ArchivedPatchBeatsUnpatchedCopies) {
-  Put("Bin/a.txt", "plain loose");
-  Put("game.kva", Archive({{"Bin\\a.txt", "plain archived"}, {"PATCH000001/Bin\\a.txt", "unused"},
-                           {"patch000001\\Bin\\a.txt", "patch 1 archived"}}));
-  Start();
-  EXPECT_EQ(Contents("Bin\\a.txt"), "patch 1 archived");
 }
 
 TEST_F(DataFileTest, OnlySixDigitNonZeroPatchFoldersCount) {
@@ -140,14 +123,13 @@ TEST_F(DataFileTest, OnlySixDigitNonZeroPatchFoldersCount) {
   EXPECT_EQ(Contents("Bin\\b.txt"), "plain b");
   // The patch folder itself is found in any letter case.
   Put("pAtCh000003/bin/A.TXT", "patch 3");
-  DataFileEnd();
   DataFileStart();
   EXPECT_EQ(Contents("Bin\\a.txt"), "patch 3");
 }
 
 TEST_F(DataFileTest, LooseFilesMatchFoldersAndNamesInAnyCase) {
   Put("bin/images/A.TGA", "picture");
-  Start();
+  Start({"-LOGLOW"});
   EXPECT_EQ(Contents("Bin\\Images\\a.tga"), "picture");
   EXPECT_EQ(Contents(dir_.path() + "BIN/IMAGES/a.tga"), "picture");
   EXPECT_EQ(Contents("Bin\\Images"), "<none>");  // a folder is not a file
@@ -157,69 +139,40 @@ TEST_F(DataFileTest, LooseFilesMatchFoldersAndNamesInAnyCase) {
   Put("bin/sounds/Late.ogg", "late");
   EXPECT_EQ(Contents("BIN\\IMAGES\\NEW.TGA"), "new");
   EXPECT_EQ(Contents("bin\\Sounds\\late.OGG"), "late");
-}
-
-TEST_F(DataFileTest, LogLowNamesLooseReadsOnly) {
-  Put("Bin/loose.txt", "x");
-  Put("game.kva", Archive({{"Bin\\packed.txt", "y"}}));
-  Start({"-LOGLOW"});
-  EXPECT_EQ(Contents("Bin\\loose.txt"), "x");
-  EXPECT_EQ(Contents("Bin\\packed.txt"), "y");
   const std::string log = tftest::ReadFile(dir_ / "results.log");
-  EXPECT_NE(log.find("File \"Bin\\loose.txt\" read from disk."), std::string::npos) << log;
-  EXPECT_EQ(log.find("packed"), std::string::npos) << log;
+  EXPECT_NE(log.find("File \"Bin\\Images\\a.tga\" read from disk."), std::string::npos) << log;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Damaged archives
 
 TEST_F(DataFileTest, DamagedArchivesContributeOnlyWhatIsSound) {
-  const std::string good = "good data";
-  // Version high byte 2 and a wrong magic: no members at all.
   std::string version2 = Archive({{"v2.txt", "x"}});
   version2[6] = 2;
   Put("a1.kva", version2);
   std::string badMagic = Archive({{"magic.txt", "x"}});
   badMagic[0] = 'k';
   Put("a2.kva", badMagic);
-  // Version 0x01FF is still accepted.
   Put("a3.kva", Archive({{"v1ff.txt", "accepted"}}, 0x01FF));
-  // A directory cut inside its second entry keeps the first.
-  std::string truncated = "KVARC" + LE16(1) + LE32(3) + Entry("t1.txt", 0, 5) + Entry("t2.txt", 0, 5);
-  Put("a4.kva", truncated.substr(0, truncated.size() - 3));
-  // H below 10 ends the directory; the entry before it stays.
+  const std::string cut = "KVARC" + LE16(1) + LE32(3) + Entry("t1.txt", 0, 5) + Entry("t2.txt", 0, 5);
+  Put("a4.kva", cut.substr(0, cut.size() - 3));
   Put("a5.kva", "KVARC" + LE16(1) + LE32(3) + Entry("h1.txt", 0, 5) + Entry("h2.txt", 0, 5, 9) + Entry("h3.txt", 0, 5));
-  // Data outside the file (past its end, or a negative offset) ends the directory.
-  std::string outside = "KVARC" + LE16(1) + LE32(3) + Entry("o1.txt", 0, 5) + Entry("o2.txt", 40, 1000) + Entry("o3.txt", 0, 5);
-  Put("a6.kva", outside);
+  Put("a6.kva", "KVARC" + LE16(1) + LE32(3) + Entry("o1.txt", 0, 5) + Entry("o2.txt", 40, 1000) + Entry("o3.txt", 0, 5));
   Put("a7.kva", "KVARC" + LE16(1) + LE32(2) + Entry("n1.txt", 0, 5) + Entry("n2.txt", 0xFFFFFFF0u, 4));
-  // A count far beyond what the file holds: the entries really there are read.
-  Put("a8.kva", "KVARC" + LE16(1) + LE32(0x7FFFFFFF) + Entry("c1.txt", 0, 5) + Entry("c2.txt", 0, 5) + "\x0a\x01");
-  Put("a9.kva", "KVARC" + LE16(1) + LE32(0xFFFFFFFF) + Entry("neg.txt", 0, 5));
-  // Extra header bytes are skipped.
+  Put("a8.kva", "KVARC" + LE16(1) + LE32(0x7FFFFFFF) + Entry("c1.txt", 0, 5) + "\x0a\x01");
   const std::string extra = "KVARC" + LE16(1) + LE32(1) + Entry("extra.txt", 0, 0, 14);
-  Put("b1.kva", extra.substr(0, 12) + LE32(static_cast<uint32_t>(extra.size())) + LE32(9) + extra.substr(20) + good);
-  Put("b2.kva", "");
-  Put("b3.kva", "KVA");
+  Put("b1.kva", extra.substr(0, 12) + LE32(static_cast<uint32_t>(extra.size())) + LE32(4) + extra.substr(20) + "good");
+  Put("b2.kva", "KVA");
   Start();
 
-  EXPECT_EQ(Contents("v2.txt"), "<none>");
+  EXPECT_EQ(Contents("v2.txt"), "<none>");  // version high byte 2
   EXPECT_EQ(Contents("magic.txt"), "<none>");
   EXPECT_EQ(Contents("v1ff.txt"), "accepted");
-  EXPECT_EQ(Contents("t1.txt"), "KVARC");
-  EXPECT_EQ(Contents("t2.txt"), "<none>");
-  EXPECT_EQ(Contents("h1.txt"), "KVARC");
-  EXPECT_EQ(Contents("h2.txt"), "<none>");
-  EXPECT_EQ(Contents("h3.txt"), "<none>");
-  EXPECT_EQ(Contents("o1.txt"), "KVARC");
-  EXPECT_EQ(Contents("o2.txt"), "<none>");
-  EXPECT_EQ(Contents("o3.txt"), "<none>");
-  EXPECT_EQ(Contents("n1.txt"), "KVARC");
-  EXPECT_EQ(Contents("n2.txt"), "<none>");
-  EXPECT_EQ(Contents("c1.txt"), "KVARC");
-  EXPECT_EQ(Contents("c2.txt"), "KVARC");
-  EXPECT_EQ(Contents("neg.txt"), "<none>");
-  EXPECT_EQ(Contents("extra.txt"), good);
+  // A directory cut short, an entry with H below 10, or data outside the file (past its end or
+  // at a negative offset) ends the directory; the entries before it stay.
+  for (const char* kept : {"t1.txt", "h1.txt", "o1.txt", "n1.txt", "c1.txt"}) EXPECT_EQ(Contents(kept), "KVARC") << kept;
+  for (const char* lost : {"t2.txt", "h2.txt", "h3.txt", "o2.txt", "o3.txt", "n2.txt"}) EXPECT_EQ(Contents(lost), "<none>") << lost;
+  EXPECT_EQ(Contents("extra.txt"), "good");
 }
 
 TEST_F(DataFileTest, ArchiveCutShortAfterStartDeliversWhatItHasAndEnds) {
@@ -229,14 +182,11 @@ TEST_F(DataFileTest, ArchiveCutShortAfterStartDeliversWhatItHasAndEnds) {
   ASSERT_EQ(truncate((dir_ / "game.kva").c_str(), 11 + 11 + 7 + 6000), 0);
 
   const int32_t handle = DataFileOpen("big.bin");
-  ASSERT_NE(handle, 0);
-  EXPECT_EQ(DataFileSize(handle), 10000);
   std::string got(10000, '\0');
   EXPECT_EQ(DataFileRead(handle, got.data(), 10000), 6000);
   EXPECT_EQ(got.substr(0, 6000), data.substr(0, 6000));
   EXPECT_EQ(DataFileRead(handle, got.data(), 10), 0);
   EXPECT_TRUE(DataFileEof(handle));  // a loop on end-of-file stops too
-  EXPECT_EQ(DataFileReadLine(handle), "");
   DataFileClose(handle);
 }
 
@@ -245,8 +195,7 @@ TEST_F(DataFileTest, ArchiveCutShortAfterStartDeliversWhatItHasAndEnds) {
 
 TEST_F(DataFileTest, ReadsAcrossRefillsDeliverEveryByteInOrder) {
   const std::string member = Pattern(10000, 1);
-  const std::string after = Pattern(3000, 2);
-  Put("game.kva", Archive({{"member.bin", member}, {"after.bin", after}}));
+  Put("game.kva", Archive({{"member.bin", member}, {"after.bin", Pattern(3000, 2)}}));
   Put("loose.bin", member);
   Start();
 
@@ -254,19 +203,16 @@ TEST_F(DataFileTest, ReadsAcrossRefillsDeliverEveryByteInOrder) {
   for (const char* name : {"member.bin", "loose.bin"}) {
     SCOPED_TRACE(name);
     const int32_t handle = DataFileOpen(name);
-    ASSERT_NE(handle, 0);
     std::string got;
     for (size_t i = 0; !DataFileEof(handle); ++i) {
-      const int want = sizes[i % std::size(sizes)];
-      std::string chunk(static_cast<size_t>(want), '\0');
-      const int32_t n = DataFileRead(handle, chunk.data(), want);
+      std::string chunk(static_cast<size_t>(sizes[i % std::size(sizes)]), '\0');
+      const int32_t n = DataFileRead(handle, chunk.data(), static_cast<int32_t>(chunk.size()));
       ASSERT_GT(n, 0);
       got += chunk.substr(0, static_cast<size_t>(n));
       ASSERT_EQ(DataFilePosition(handle), static_cast<int32_t>(got.size()));
     }
     EXPECT_EQ(got, member);  // nothing of the member stored behind it
     char byte = 0;
-    EXPECT_EQ(DataFileRead(handle, &byte, 1), 0);
     EXPECT_FALSE(DataFileReadExact(handle, &byte, 1));
     DataFileClose(handle);
   }
@@ -283,7 +229,6 @@ TEST_F(DataFileTest, SeekAndEndOfFileOnMembersLooseAndMemoryFiles) {
   for (const char* name : {"member.bin", "loose.bin", "memory.bin"}) {
     SCOPED_TRACE(name);
     const int32_t handle = DataFileOpen(name);
-    ASSERT_NE(handle, 0);
     char buffer[16] = {};
     EXPECT_EQ(DataFileRead(handle, buffer, 0), 0);
     EXPECT_EQ(DataFilePosition(handle), 0);
@@ -304,7 +249,6 @@ TEST_F(DataFileTest, SeekAndEndOfFileOnMembersLooseAndMemoryFiles) {
     ASSERT_TRUE(DataFileSeek(handle, 100));
     EXPECT_TRUE(DataFileReadExact(handle, buffer, 8));
     EXPECT_EQ(std::string(buffer, 8), bytes.substr(100, 8));
-    EXPECT_EQ(DataFilePosition(handle), 108);
     DataFileClose(handle);
   }
 }
@@ -317,31 +261,23 @@ TEST_F(DataFileTest, ReadLineDropsLineFeedsAndStopsAtCarriageReturns) {
   int32_t handle = DataFileOpen("lf.txt");
   EXPECT_EQ(DataFileReadLine(handle), "onetwothree");
   EXPECT_TRUE(DataFileEof(handle));
-  EXPECT_EQ(DataFileReadLine(handle), "");
   DataFileClose(handle);
 
   handle = DataFileOpen("crlf.txt");
-  EXPECT_EQ(DataFileReadLine(handle), "one");
-  EXPECT_EQ(DataFileReadLine(handle), "two");
-  EXPECT_EQ(DataFileReadLine(handle), "");
-  EXPECT_EQ(DataFileReadLine(handle), "last");
+  for (const char* line : {"one", "two", "", "last"}) EXPECT_EQ(DataFileReadLine(handle), line);
   EXPECT_TRUE(DataFileEof(handle));
   DataFileClose(handle);
 }
 
-TEST_F(DataFileTest, HandleIdsCountUpAndUnknownIdsGetNeutralAnswers) {
+TEST_F(DataFileTest, HandleIdsCountUpAndClosedIdsGetNeutralAnswers) {
   Put("game.kva", Archive({{"a.txt", "aaa"}, {"b.txt", "bbb"}}));
   Start();
   const int32_t first = DataFileOpen("a.txt");
   const int32_t second = DataFileOpen("b.txt");
-  EXPECT_EQ(first, 1);
-  EXPECT_EQ(second, 2);
   DataFileClose(first);
   DataFileClose(first);  // ignored
-  const int32_t third = DataFileOpen("a.txt");
-  EXPECT_EQ(third, 3);
-  // The archive stays usable for the handles still open.
-  EXPECT_EQ(Contents("b.txt"), "bbb");
+  EXPECT_EQ(std::vector<int32_t>({first, second, DataFileOpen("a.txt")}), std::vector<int32_t>({1, 2, 3}));
+  // The archive stays open for the handles still reading from it.
   char buffer[4] = {};
   EXPECT_TRUE(DataFileReadExact(second, buffer, 3));
   EXPECT_EQ(std::string(buffer, 3), "bbb");
@@ -351,10 +287,6 @@ TEST_F(DataFileTest, HandleIdsCountUpAndUnknownIdsGetNeutralAnswers) {
   EXPECT_EQ(DataFileSize(first), 0);
   EXPECT_TRUE(DataFileEof(first));
   EXPECT_FALSE(DataFileSeek(first, 0));
-  EXPECT_EQ(DataFileReadLine(first), "");
-  EXPECT_EQ(DataFileRead(third, nullptr, 3), 0);
-  DataFileClose(second);
-  DataFileClose(third);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -363,44 +295,29 @@ TEST_F(DataFileTest, HandleIdsCountUpAndUnknownIdsGetNeutralAnswers) {
 TEST_F(DataFileTest, MemoryFilesMatchTheirExactNameAndFreeingClosesTheirHandles) {
   Put("Bin/m.txt", "first");
   Put("Bin/n.txt", "second");
+  Put("game.kva", Archive({{"empty.txt", ""}}));
   Start();
   EXPECT_FALSE(DataFileMemoryLoad("Bin\\missing.txt"));
   ASSERT_TRUE(DataFileMemoryLoad("Bin\\m.txt"));
   ASSERT_TRUE(DataFileMemoryLoad("Bin\\m.txt"));
   ASSERT_TRUE(DataFileMemoryLoad("Bin\\n.txt"));
+  ASSERT_TRUE(DataFileMemoryLoad("empty.txt"));
   Put("Bin/m.txt", "changed on disk");
   Put("Bin/n.txt", "changed too");
 
   EXPECT_EQ(Contents("Bin\\m.txt"), "first");
   EXPECT_EQ(Contents("BIN\\M.TXT"), "changed on disk");
+  EXPECT_EQ(Contents("empty.txt"), "");
 
   const int32_t onM = DataFileOpen("Bin\\m.txt");
   const int32_t onN = DataFileOpen("Bin\\n.txt");
-  const int32_t onDisk = DataFileOpen("bin\\m.txt");
   DataFileMemoryFree("Bin\\m.txt");
   EXPECT_EQ(DataFileSize(onM), 0);  // closed with its memory file
-  EXPECT_EQ(DataFileSize(onDisk), 15);
   char buffer[8] = {};
   EXPECT_EQ(DataFileRead(onN, buffer, 8), 6);  // the later memory file is still the one read
   EXPECT_EQ(std::string(buffer, 6), "second");
   EXPECT_EQ(Contents("Bin\\m.txt"), "changed on disk");
-  EXPECT_EQ(Contents("Bin\\n.txt"), "second");
-  DataFileMemoryFree("Bin\\m.txt");  // no longer loaded: nothing happens
   DataFileClose(onN);
-  DataFileClose(onDisk);
-}
-
-TEST_F(DataFileTest, MemoryFilesOfPatchedNamesAndEmptyFiles) {
-  Put("game.kva", Archive({{"PATCH000004\\x.txt", "patched"}, {"x.txt", "old"}, {"empty.txt", ""}}));
-  Start();
-  ASSERT_TRUE(DataFileMemoryLoad("x.txt"));
-  ASSERT_TRUE(DataFileMemoryLoad("empty.txt"));
-  EXPECT_EQ(Contents("x.txt"), "patched");
-  const int32_t handle = DataFileOpen("empty.txt");
-  EXPECT_TRUE(DataFileEof(handle));
-  DataFileClose(handle);
-  DataFileEnd();  // frees memory files and forgets the archive
-  EXPECT_EQ(Contents("x.txt"), "<none>");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -411,15 +328,12 @@ TEST_F(DataFileTest, RawFilesWriteReadSeekAndEnd) {
   const std::string path = dir_ / "save.bin";
   const std::string bytes = Pattern(6000, 9);
   int32_t handle = RawFileCreate(path);
-  ASSERT_NE(handle, 0);
   EXPECT_TRUE(RawFileWrite(handle, bytes.data(), 6000));
-  EXPECT_TRUE(RawFileWrite(handle, bytes.data(), 0));
-  EXPECT_EQ(RawFileSize(handle), 6000);
   RawFileClose(handle);
   EXPECT_EQ(tftest::ReadFile(path), bytes);
 
   handle = RawFileOpen(path);
-  ASSERT_NE(handle, 0);
+  EXPECT_EQ(RawFileSize(handle), 6000);
   std::string got(5000, '\0');
   EXPECT_TRUE(RawFileRead(handle, got.data(), 5000));
   EXPECT_EQ(got, bytes.substr(0, 5000));
@@ -427,11 +341,9 @@ TEST_F(DataFileTest, RawFilesWriteReadSeekAndEnd) {
   EXPECT_FALSE(RawFileEof(handle));
   std::string rest(2000, 'z');
   EXPECT_FALSE(RawFileRead(handle, rest.data(), 2000));  // delivers what is left
-  EXPECT_EQ(rest.substr(0, 1000), bytes.substr(5000));
-  EXPECT_EQ(rest.substr(1000), std::string(1000, 'z'));
+  EXPECT_EQ(rest, bytes.substr(5000) + std::string(1000, 'z'));
   EXPECT_TRUE(RawFileEof(handle));
   EXPECT_EQ(RawFilePosition(handle), 6000);
-  EXPECT_FALSE(RawFileRead(handle, rest.data(), 1));
 
   EXPECT_TRUE(RawFileSeek(handle, 10));
   EXPECT_FALSE(RawFileSeek(handle, -1));
@@ -443,15 +355,11 @@ TEST_F(DataFileTest, RawFilesWriteReadSeekAndEnd) {
   RawFileClose(handle);
 
   EXPECT_EQ(RawFilePosition(handle), -1);
-  EXPECT_EQ(RawFileSize(handle), 0);
   EXPECT_TRUE(RawFileEof(handle));
-  EXPECT_FALSE(RawFileRead(handle, four, 1));
   EXPECT_EQ(RawFileOpen(dir_ / "missing.bin"), 0);
   EXPECT_EQ(RawFileOpen(dir_.path()), 0);
-  EXPECT_EQ(RawFileCreate(dir_ / "no/such/folder.bin"), 0);
   EXPECT_EQ(RawFileOpen(path + std::string("\0.txt", 5)), 0);
-  // Raw ids have their own counter.
-  EXPECT_EQ(RawFileOpen(path), 3);
+  EXPECT_EQ(RawFileOpen(path), 3);  // raw ids have their own counter
 }
 
 TEST_F(DataFileTest, SearchPathLooksInTheProgramFolderAndTheLoaderPath) {
@@ -465,13 +373,11 @@ TEST_F(DataFileTest, SearchPathLooksInTheProgramFolderAndTheLoaderPath) {
   EXPECT_TRUE(DataFileOnSearchPath("libthing.so"));
   EXPECT_TRUE(DataFileOnSearchPath("libextra.so.1"));
   EXPECT_FALSE(DataFileOnSearchPath("libthornfall-nowhere.so"));
-  EXPECT_FALSE(DataFileOnSearchPath(""));
   if (saved != nullptr) {
     setenv("LD_LIBRARY_PATH", previous.c_str(), 1);
   } else {
     unsetenv("LD_LIBRARY_PATH");
   }
-  EXPECT_FALSE(DataFileOnSearchPath("libextra.so.1"));
 }
 
 }  // namespace
