@@ -260,7 +260,7 @@ int64_t FetchAt(dataFileHandle& handle, uint8_t* target, int64_t count) {
 
 // The general read: top up the buffer whenever fewer than 2,048 bytes are in it (asking for
 // 4,096 minus what is buffered, no further than the file's or member's end), deliver from its
-// front, and stop at the end or when the file gives no more bytes than it has given.
+// front, and stop at the end, or as soon as the file gives nothing although more was expected.
 [[gnu::noinline]] int32_t ReadBuffered(dataFileHandle& handle, uint8_t* out, int32_t count) {
   int64_t wanted = count;
   int64_t gathered = 0;
