@@ -28,7 +28,7 @@ std::string Bitmap(int32_t width, int32_t height, uint16_t bits, uint32_t compre
 
 std::string Entry(uint32_t colour) { return LE32(colour & 0x00FFFFFF); }
 
-class BmpTest : public PictureTest {
+class imageBmp : public PictureTest {
  protected:
   // Writes the picture with ImageSave and returns the file.
   std::string Save(const std::string& name, imageData* image) {
@@ -39,7 +39,7 @@ class BmpTest : public PictureTest {
 
 }  // namespace
 
-TEST_F(BmpTest, ReadsEveryDepthBottomUpAndTopDown) {
+TEST_F(imageBmp, ReadsEveryDepthBottomUpAndTopDown) {
   // 1 bit, width 10: rows padded to 4 bytes, pixels from the most significant bit; bottom-up.
   PictureChain mono;
   DecodeInto(ImageDecodeBmp,
@@ -70,7 +70,7 @@ TEST_F(BmpTest, ReadsEveryDepthBottomUpAndTopDown) {
   EXPECT_EQ(thirtyTwo->pixels, (std::vector<uint32_t>{0x04030201}));
 }
 
-TEST_F(BmpTest, HonoursOffsetsLargerHeadersAndBitFields) {
+TEST_F(imageBmp, HonoursOffsetsLargerHeadersAndBitFields) {
   // The pixel-data offset of the file header wins over "right after the colour table".
   PictureChain gap;
   DecodeInto(ImageDecodeBmp, Bitmap(1, 1, 8, 0, Entry(0x111111) + Entry(0x222222), "\x01\0\0\0"s, 40, 2, "", 200), gap);
@@ -97,7 +97,7 @@ TEST_F(BmpTest, HonoursOffsetsLargerHeadersAndBitFields) {
   EXPECT_EQ(wide->pixels, (std::vector<uint32_t>{0x00FFFFFF}));
 }
 
-TEST_F(BmpTest, UnsupportedFilesGiveTheSubstitute) {
+TEST_F(imageBmp, UnsupportedFilesGiveTheSubstitute) {
   const std::string rows = "\0\0\0\0"s;
   const std::string files[] = {
       "BA" + Bitmap(1, 1, 8, 0, Entry(0), rows).substr(2),  // signature
@@ -118,7 +118,7 @@ TEST_F(BmpTest, UnsupportedFilesGiveTheSubstitute) {
   }
 }
 
-TEST_F(BmpTest, MatchesImageMagickAndNetpbmOnFilesTheyWrite) {
+TEST_F(imageBmp, MatchesImageMagickAndNetpbmOnFilesTheyWrite) {
   if (!HaveTool("convert") || !HaveTool("bmptopnm")) GTEST_SKIP() << "ImageMagick or netpbm missing";
   const RgbaPicture source = PhotoLike(61, 29, true);
   ASSERT_TRUE(WritePam(Path("source.pam"), source));
@@ -156,7 +156,7 @@ TEST_F(BmpTest, MatchesImageMagickAndNetpbmOnFilesTheyWrite) {
   }
 }
 
-TEST_F(BmpTest, SharedSamplesMatchTheirReferences) {
+TEST_F(imageBmp, SharedSamplesMatchTheirReferences) {
   const std::string folder = TestDataFolder();
   if (folder.empty()) GTEST_SKIP() << "no shared sample pictures";
   // Files the reader must read, with their tolerance (16-bit and narrow masks: +-1).
@@ -211,7 +211,7 @@ TEST_F(BmpTest, SharedSamplesMatchTheirReferences) {
   }
 }
 
-TEST_F(BmpTest, WriterLayoutAndReadBack) {
+TEST_F(imageBmp, WriterLayoutAndReadBack) {
   // 24-bit width 3: 54-byte headers, 12-byte stride (9 data bytes, 3 zero bytes), bottom row first.
   PictureChain small;
   ImageNew(small.chain);
@@ -252,7 +252,7 @@ TEST_F(BmpTest, WriterLayoutAndReadBack) {
   EXPECT_EQ(Save("sixteen.bmp", sixteen.chain).substr(54), LE16(0x7FFF) + LE16(0x0400 | (30 << 5)));
 }
 
-TEST_F(BmpTest, WrittenFilesReadBackIdentically) {
+TEST_F(imageBmp, WrittenFilesReadBackIdentically) {
   const bool haveMagick = HaveTool("convert");
   const RgbaPicture photo = PhotoLike(45, 19, true);
   // A palette picture: 16 colours, every pixel one of them.
@@ -294,7 +294,7 @@ TEST_F(BmpTest, WrittenFilesReadBackIdentically) {
   }
 }
 
-TEST_F(BmpTest, DamagedFilesNeverBreakTheReader) {
+TEST_F(imageBmp, DamagedFilesNeverBreakTheReader) {
   const std::string pal8 = Bitmap(5, 3, 8, 0, Entry(1) + Entry(2) + Entry(3), std::string(24, '\x02'), 40, 3);
   const std::string v5 = Bitmap(3, -2, 16, 3, "", std::string(16, '\x5A'), 124, 0, LE32(0xF800) + LE32(0x07E0) + LE32(0x1F) + LE32(0));
   PictureChain photo;

@@ -12,7 +12,7 @@ using namespace std::string_literals;
 
 namespace {
 
-class ImageTest : public PictureTest {};
+class imageContainer : public PictureTest {};
 
 // A valid 2 x 1 24-bit Targa file.
 std::string SmallTga() {
@@ -21,7 +21,7 @@ std::string SmallTga() {
 
 }  // namespace
 
-TEST_F(ImageTest, ChainsGrowAtTheEndAndFreeWhole) {
+TEST_F(imageContainer, ChainsGrowAtTheEndAndFreeWhole) {
   imageData* chain = nullptr;
   imageData* first = ImageNew(chain);
   ASSERT_EQ(chain, first);
@@ -53,7 +53,7 @@ TEST_F(ImageTest, ChainsGrowAtTheEndAndFreeWhole) {
   ImageFree(chain);  // an empty chain is fine
 }
 
-TEST_F(ImageTest, CopyTakesThePictureButKeepsFrameAndLinks) {
+TEST_F(imageContainer, CopyTakesThePictureButKeepsFrameAndLinks) {
   PictureChain source, destination;
   ImageNew(source.chain);
   source->fileName = "Bin\\Art\\a.tga";
@@ -81,7 +81,7 @@ TEST_F(ImageTest, CopyTakesThePictureButKeepsFrameAndLinks) {
   EXPECT_EQ(second->next, nullptr);
 }
 
-TEST_F(ImageTest, KnowsPictureFilesByExtensionInAnyCase) {
+TEST_F(imageContainer, KnowsPictureFilesByExtensionInAnyCase) {
   for (const char* name : {"a.ani", "a.AVI", "b.Bmp", "c.cur", "d.GIF", "e.ico", "f.jpg", "g.pcx", "h.TGA",
                            "Bin\\Art\\x.tga", "dir.v2/x.bmp"}) {
     EXPECT_TRUE(ImageIsImageFile(name)) << name;
@@ -91,7 +91,7 @@ TEST_F(ImageTest, KnowsPictureFilesByExtensionInAnyCase) {
   }
 }
 
-TEST_F(ImageTest, NearestPaletteIndexSearchesTheDepthsEntries) {
+TEST_F(imageContainer, NearestPaletteIndexSearchesTheDepthsEntries) {
   PictureChain picture;
   ImageNew(picture.chain);
   picture->bitsPerPixel = 2;
@@ -110,7 +110,7 @@ TEST_F(ImageTest, NearestPaletteIndexSearchesTheDepthsEntries) {
   EXPECT_EQ(ImageNearestPaletteIndex(picture.chain, 0xFF0000), 0);
 }
 
-TEST_F(ImageTest, LoadDispatchesByExtension) {
+TEST_F(imageContainer, LoadDispatchesByExtension) {
   ASSERT_TRUE(WriteFile(Path("art/small.tga"), SmallTga()));
   ASSERT_TRUE(WriteFile(Path("art/SMALL2.Tga"), SmallTga()));
   ASSERT_TRUE(WriteFile(Path("art/small.dat"), SmallTga()));
@@ -152,7 +152,7 @@ TEST_F(ImageTest, LoadDispatchesByExtension) {
   EXPECT_EQ(picture->width, 2);
 }
 
-TEST_F(ImageTest, SaveDispatchesByExtension) {
+TEST_F(imageContainer, SaveDispatchesByExtension) {
   PictureChain picture;
   FillPicture(ImageNew(picture.chain), RgbaPicture{2, 2, {1, 2, 3, 4}}, 24);
   ImageSave(Path("a.TGA"), picture.chain);
@@ -175,7 +175,7 @@ TEST_F(ImageTest, SaveDispatchesByExtension) {
   }
 }
 
-TEST_F(ImageTest, StartRegistersTheVersionLine) {
+TEST_F(imageContainer, StartRegistersTheVersionLine) {
   UseProgramFolder(dir_, {"-ver"});
   ImageStart();
   ImageEnd();

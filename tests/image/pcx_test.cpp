@@ -46,11 +46,11 @@ std::string Palette(uint32_t (*colour)(int)) {
   return block;
 }
 
-class PcxTest : public PictureTest {};
+class imagePcx : public PictureTest {};
 
 }  // namespace
 
-TEST_F(PcxTest, DecodesMonochromeIndexedAndThreePlaneFiles) {
+TEST_F(imagePcx, DecodesMonochromeIndexedAndThreePlaneFiles) {
   // One 1-bit plane, width 10 (2 bytes a line): a set bit is white, the first pixel the top bit.
   PictureChain mono;
   DecodeInto(ImageDecodePcx, Header(1, 1, 10, 2, 2) + Literals("\x80\x40\xFF\xC0"s), mono);
@@ -77,7 +77,7 @@ TEST_F(PcxTest, DecodesMonochromeIndexedAndThreePlaneFiles) {
   EXPECT_EQ(rgb->pixels, (std::vector<uint32_t>{0x102030, 0x112131}));
 }
 
-TEST_F(PcxTest, RunsStopAtTheEndOfTheScanLine) {
+TEST_F(imagePcx, RunsStopAtTheEndOfTheScanLine) {
   // A run of 63 in a 4-byte line fills the line; the next line starts with the next code. A
   // run of 0 writes nothing.
   PictureChain picture;
@@ -93,7 +93,7 @@ TEST_F(PcxTest, RunsStopAtTheEndOfTheScanLine) {
   EXPECT_EQ(unmarked->pixels, (std::vector<uint32_t>{5 * g, 6 * g}));
 }
 
-TEST_F(PcxTest, OtherLayoutsAndBrokenHeadersGiveTheSubstitute) {
+TEST_F(imagePcx, OtherLayoutsAndBrokenHeadersGiveTheSubstitute) {
   const std::string data(256, '\x01');
   const std::string files[] = {
       Header(1, 4, 8, 2, 2) + data,   // 16-colour planes
@@ -115,7 +115,7 @@ TEST_F(PcxTest, OtherLayoutsAndBrokenHeadersGiveTheSubstitute) {
   }
 }
 
-TEST_F(PcxTest, MatchesReferenceDecodersOnFilesTheyWrite) {
+TEST_F(imagePcx, MatchesReferenceDecodersOnFilesTheyWrite) {
   if (!HaveTool("convert") || !HaveTool("pcxtoppm") || !HaveTool("ppmtopcx")) GTEST_SKIP() << "tools missing";
   const RgbaPicture photo = PhotoLike(53, 21);
   ASSERT_TRUE(WritePam(Path("photo.pam"), photo));
@@ -158,7 +158,7 @@ TEST_F(PcxTest, MatchesReferenceDecodersOnFilesTheyWrite) {
   }
 }
 
-TEST_F(PcxTest, SharedSamplesMatchTheirReferences) {
+TEST_F(imagePcx, SharedSamplesMatchTheirReferences) {
   const std::string folder = TestDataFolder();
   if (folder.empty()) GTEST_SKIP() << "no shared sample pictures";
   for (const char* name : {"gen_1bit_mono", "gen_8bit_palette", "gen_8bit_graypal", "gen_24bit_3planes",
@@ -178,7 +178,7 @@ TEST_F(PcxTest, SharedSamplesMatchTheirReferences) {
   }
 }
 
-TEST_F(PcxTest, DamagedFilesNeverBreakTheReader) {
+TEST_F(imagePcx, DamagedFilesNeverBreakTheReader) {
   std::string lines;
   for (int i = 0; i < 6 * 5; ++i) lines += static_cast<char>(i * 37);
   const std::string indexed = Header(8, 1, 6, 5, 6) + Literals(lines) +

@@ -38,11 +38,11 @@ std::string WrittenPackets(const std::string& path, int width, int height, uint8
   return file.size() >= 18 ? file.substr(18) : std::string("(no file)");
 }
 
-class TgaTest : public PictureTest {};
+class imageTga : public PictureTest {};
 
 }  // namespace
 
-TEST_F(TgaTest, ReadsPixelsInTheOrderTheDescriptorGives) {
+TEST_F(imageTga, ReadsPixelsInTheOrderTheDescriptorGives) {
   // A 24-bit pixel with bytes 10, 20, 30 is 0x001E140A; the writer's descriptor 0x28 is top-left.
   PictureChain a;
   DecodeInto(ImageDecodeTga, Header(2, 2, 1, 24, 0x28) + "\x0A\x14\x1E" + Pixel24(0x123456), a);
@@ -73,7 +73,7 @@ TEST_F(TgaTest, ReadsPixelsInTheOrderTheDescriptorGives) {
   EXPECT_EQ(narrow->pixels, (std::vector<uint32_t>{0x00FFFFFFu, 0xFF0883F6u, 0}));
 }
 
-TEST_F(TgaTest, RunLengthPacketsFillExactlyThePicture) {
+TEST_F(imageTga, RunLengthPacketsFillExactlyThePicture) {
   // Run of 3, raw of 2, then a run of 128 that overshoots the 3 x 3 picture.
   const std::string packets = std::string("\x82") + Pixel24(7) + "\x01" + Pixel24(8) + Pixel24(9) + "\xFF" + Pixel24(5);
   PictureChain picture;
@@ -88,7 +88,7 @@ TEST_F(TgaTest, RunLengthPacketsFillExactlyThePicture) {
   EXPECT_EQ(shortened->pixels, (std::vector<uint32_t>{7, 7, 7, 8, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(TgaTest, OtherTypesAndDepthsGiveTheSubstitute) {
+TEST_F(imageTga, OtherTypesAndDepthsGiveTheSubstitute) {
   for (uint8_t type : {0, 1, 3, 9, 11, 32}) {
     PictureChain picture;
     ImageNew(picture.chain)->bitsPerPixel = 8;
@@ -103,7 +103,7 @@ TEST_F(TgaTest, OtherTypesAndDepthsGiveTheSubstitute) {
   }
 }
 
-TEST_F(TgaTest, MatchesTheSourceOfFilesImageMagickWrites) {
+TEST_F(imageTga, MatchesTheSourceOfFilesImageMagickWrites) {
   if (!HaveTool("convert") || !HaveTool("tgatoppm")) GTEST_SKIP() << "ImageMagick or netpbm missing";
   const RgbaPicture source = PhotoLike(67, 23, true);
   ASSERT_TRUE(WritePam(Path("source.pam"), source));
@@ -142,7 +142,7 @@ TEST_F(TgaTest, MatchesTheSourceOfFilesImageMagickWrites) {
   }
 }
 
-TEST_F(TgaTest, SharedSamplesMatchTheirReferences) {
+TEST_F(imageTga, SharedSamplesMatchTheirReferences) {
   const std::string folder = TestDataFolder();
   if (folder.empty()) GTEST_SKIP() << "no shared sample pictures";
   const char* readable[] = {"gen_type2_24bit",         "gen_type2_24bit_topleft",        "gen_type2_24bit_imageid_footer",
@@ -166,7 +166,7 @@ TEST_F(TgaTest, SharedSamplesMatchTheirReferences) {
   }
 }
 
-TEST_F(TgaTest, WriterPacketsFollowTheRunRules) {
+TEST_F(imageTga, WriterPacketsFollowTheRunRules) {
   const std::string path = Path("w.tga");
   // Two equal pixels: one run packet; three different: one raw packet; one pixel: header 0.
   EXPECT_EQ(WrittenPackets(path, 2, 1, 24, {0x112233, 0x112233}), "\x81" + Pixel24(0x112233));
@@ -197,7 +197,7 @@ TEST_F(TgaTest, WriterPacketsFollowTheRunRules) {
   EXPECT_EQ(WrittenPackets(Path("short.tga"), 4, 4, 24, {1, 2, 3}), "(no file)");
 }
 
-TEST_F(TgaTest, WrittenFilesReadBackIdentically) {
+TEST_F(imageTga, WrittenFilesReadBackIdentically) {
   const bool haveTools = HaveTool("convert") && HaveTool("tgatoppm");
   const RgbaPicture source = PhotoLike(83, 41, true);
   for (uint8_t bits : {16, 24, 32}) {
@@ -232,7 +232,7 @@ TEST_F(TgaTest, WrittenFilesReadBackIdentically) {
   }
 }
 
-TEST_F(TgaTest, DamagedFilesNeverBreakTheReader) {
+TEST_F(imageTga, DamagedFilesNeverBreakTheReader) {
   PictureChain written;
   FillPicture(ImageNew(written.chain), PhotoLike(9, 5, true), 32);
   ImageSave(Path("rle.tga"), written.chain);

@@ -57,7 +57,7 @@ std::string IconFile(const std::vector<uint32_t>& colours) {
 
 }  // namespace
 
-TEST(ImgtoolTest, InfoPrintsOneKeyAndValueALine) {
+TEST(imgtool, InfoPrintsOneKeyAndValueALine) {
   TempDir dir;
   ASSERT_TRUE(WriteFile(dir / "a.tga", Tga(3, 2, 24, 0x28, std::string(18, '\x40'))));
   RunResult info = Imgtool("info " + Quote(dir / "a.tga"));
@@ -78,7 +78,7 @@ TEST(ImgtoolTest, InfoPrintsOneKeyAndValueALine) {
   EXPECT_EQ(std::system(("cd " + Quote(dir.path()) + " && '" IMGTOOL "' info a.tga >/dev/null").c_str()), 0);
 }
 
-TEST(ImgtoolTest, ConvertWritesDecodedPixelsAsPam) {
+TEST(imgtool, ConvertWritesDecodedPixelsAsPam) {
   TempDir dir;
   // Bottom-left 32-bit Targa: rows come out top first, alpha as stored.
   ASSERT_TRUE(WriteFile(dir / "in.tga", Tga(2, 2, 32, 0x08, LE32(0x00010203) + LE32(0x80040506) + LE32(0xFF0A0B0C) +
@@ -108,7 +108,7 @@ TEST(ImgtoolTest, ConvertWritesDecodedPixelsAsPam) {
   }
 }
 
-TEST(ImgtoolTest, FramePicksAPictureOfTheChain) {
+TEST(imgtool, FramePicksAPictureOfTheChain) {
   TempDir dir;
   ASSERT_TRUE(WriteFile(dir / "two.ico", IconFile({0x00112233, 0x00445566})));
   const RunResult info = Imgtool("info " + Quote(dir / "two.ico"));
@@ -129,7 +129,7 @@ TEST(ImgtoolTest, FramePicksAPictureOfTheChain) {
   EXPECT_FALSE(FileExists(dir / "x.pam"));
 }
 
-TEST(ImgtoolTest, BadArgumentsAndUnreadableInputFail) {
+TEST(imgtool, BadArgumentsAndUnreadableInputFail) {
   TempDir dir;
   ASSERT_TRUE(WriteFile(dir / "a.tga", Tga(1, 1, 24, 0x28, "\x01\x02\x03"s)));
   ASSERT_TRUE(WriteFile(dir / "bad.tga", "\0\0\x01"s));
