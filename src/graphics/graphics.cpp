@@ -1,0 +1,489 @@
+#include "graphics/graphics.h"
+
+#include <GL/gl.h>
+
+#include <utility>
+
+#include "core/log.h"
+#include "core/util.h"
+#include "graphics/display_modes.h"
+#include "platform/platform.h"
+
+namespace {
+
+struct RegistryHooks {
+  graphicsDisplayNewHook onNew;
+  graphicsDisplayCloseHook onClose;
+};
+
+// Indexed by graphicsRegistry. Kept across start and end: the registries start before this unit.
+RegistryHooks gRegistries[3];
+
+int gUseCount = 0;
+std::vector<graphicsDisplay> gDisplays;
+int32_t gNextId = 1;
+std::vector<graphicsMonitor> gMonitors;
+bool gFullscreen = false;
+bool gFlush = false;
+bool gFinish = false;
+bool gVSync = false;
+bool gModeChangeSuppressed = false;
+bool gModeChangePending = false;
+bool gVertexArrays = false;
+graphicsDimensionsSource gDimensions;
+
+RegistryHooks& Hooks(graphicsRegistry registry) { return gRegistries[static_cast<int>(registry)]; }
+
+int32_t IndexOf(int32_t id) {
+  for (size_t i = 0; i < gDisplays.size(); ++i) {
+    if (gDisplays[i].id == id) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+graphicsDisplay* Find(int32_t id) {
+  const int32_t index = IndexOf(id);
+  return index < 0 ? nullptr : &gDisplays[static_cast<size_t>(index)];
+}
+
+const graphicsMonitor* Monitor(int32_t monitor) {
+  if (monitor < 0 || static_cast<size_t>(monitor) >= gMonitors.size()) return nullptr;
+  return &gMonitors[static_cast<size_t>(monitor)];
+}
+
+void ClearGLErrors() {
+  // Bounded: without a usable context some drivers keep reporting an error.
+  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+}
+
+void DisplayDimensions(const graphicsDisplay& display, int32_t& width, int32_t& height) {
+  width = 1;
+  height = 1;
+  if (gDimensions) {
+    gDimensions(display.id, width, height);
+  } else {
+    platformRect rect;
+    if (PlatformWindowGetRect(display.window, rect)) {
+      width = rect.width;
+      height = rect.height;
+    }
+  }
+  if (width <= 0) width = 1;
+  if (height <= 0) height = 1;
+}
+
+void EnumerateMonitors() {
+  gMonitors.clear();
+  const int32_t count = PlatformMonitorCount();
+  for (int32_t m = 0; m < count; ++m) {
+    graphicsMonitor monitor;
+    std::vector<platformMode> modes;
+    if (PlatformMonitorModes(m, modes)) GraphicsMonitorModesBuild(modes, monitor.allModes, monitor.uniqueModes);
+    gMonitors.push_back(std::move(monitor));
+  }
+}
+
+// The model renderer draws with vertex arrays only when all of these are there.
+bool FetchVertexArrayEntryPoints() {
+  static const char* const kNames[] = {"glDisableClientState", "glDrawArrays",    "glDrawElements",
+                                       "glEnableClientState",  "glIndexPointer",  "glTexCoordPointer",
+                                       "glVertexPointer"};
+  for (const char* name : kNames) {
+    if (PlatformGLProcAddress(name) == nullptr) return false;
+  }
+  return true;
+}
+
+// A display on a hidden 1x1 OpenGL window whose context is created and released again, so that
+// the initial state and the swap interval are settled before the shell makes its windows.
+void Probe() {
+  if (PlatformMonitorCount() <= 0) return;  // no video device
+  platformWindowSpec spec;
+  spec.title = "application";
+  spec.width = 1;
+  spec.height = 1;
+  spec.bordered = false;
+  spec.opengl = true;
+  spec.visible = false;
+  const int32_t window = PlatformWindowCreate(spec);
+  if (window == 0) return;
+  const int32_t id = GraphicsDisplayNew(window, "application", 0);
+  // The entry points are looked up while a context lives, since the OpenGL library may be
+  // unloaded with the last OpenGL window.
+  if (GraphicsDisplayCreateRC(id)) gVertexArrays = FetchVertexArrayEntryPoints();
+  GraphicsDisplayClose(id);
+  PlatformWindowDestroy(window);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Start and end
+
+void GraphicsStart() {
+  if (gUseCount++ > 0) return;
+  LogVersion("fwkGraphics - Version Alpha.0");
+  gFlush = UtilSwitchPresent("-flush");
+  gFinish = UtilSwitchPresent("-finish");
+  ClearGLErrors();
+  gFullscreen = false;
+  gModeChangeSuppressed = false;
+  gModeChangePending = false;
+  gVSync = false;
+  gVertexArrays = false;
+  gDisplays.clear();
+  gNextId = 1;
+  EnumerateMonitors();
+  Probe();
+  gNextId = 1;
+}
+
+void GraphicsEnd() {
+  if (gUseCount == 0 || --gUseCount > 0) return;
+  if (gFullscreen) GraphicsMonitorsRestoreDesktop();
+  gFullscreen = false;
+  while (!gDisplays.empty()) GraphicsDisplayClose(gDisplays.front().id);
+  gMonitors.clear();
+}
+
+void GraphicsDisplayRegistrySet(graphicsRegistry registry, graphicsDisplayNewHook onNew,
+                                graphicsDisplayCloseHook onClose) {
+  Hooks(registry) = RegistryHooks{std::move(onNew), std::move(onClose)};
+}
+
+void GraphicsSetDimensionsSource(graphicsDimensionsSource source) { gDimensions = std::move(source); }
+
+// ---------------------------------------------------------------------------------------------
+// Display list
+
+int32_t GraphicsDisplayNew(int32_t window, const std::string& name, int32_t monitor) {
+  graphicsDisplay display;
+  display.id = gNextId++;
+  display.window = window;
+  display.monitor = monitor;
+  display.name = name;
+  gDisplays.push_back(display);
+  for (graphicsRegistry registry : {graphicsRegistry::kModel, graphicsRegistry::kFont, graphicsRegistry::kInput}) {
+    if (Hooks(registry).onNew) Hooks(registry).onNew(display.id, window);
+  }
+  return display.id;
+}
+
+bool GraphicsDisplayCreateRC(int32_t id) {
+  const int32_t index = IndexOf(id);
+  if (index < 0) {
+    LogError("GraphicsDisplayCreateRC - Can't get display " + std::to_string(id) + ".");
+    return false;
+  }
+  // A second creation without a release would strand the first context; release it first.
+  if (gDisplays[static_cast<size_t>(index)].renderContext != 0) GraphicsDisplayFreeRC(index);
+
+  graphicsDisplay& display = gDisplays[static_cast<size_t>(index)];
+  // The window stands in for the device context; the OpenGL attributes (RGBA 8888, depth 16,
+  // stencil 1, double buffer) were set for every render window by the platform.
+  if (!PlatformWindowExists(display.window)) {
+    LogError("GraphicsDisplayCreateRC - Can't create a GL device context for display \"" + display.name +
+             "\": " + PlatformErrorText());
+    return false;
+  }
+  display.deviceContext = display.window;
+  display.renderContext = 0;
+
+  const int32_t context = PlatformGLContextCreate(display.deviceContext);
+  if (context == 0) {
+    LogError("GraphicsDisplayCreateRC - Cant't create a GL rendering context for display \"" + display.name +
+             "\": " + PlatformErrorText());
+    return false;
+  }
+  display.renderContext = context;
+
+  if (!GraphicsDisplayMakeCurrent(id)) {
+    LogError("GraphicsDisplayCreateRC - Cant't activate the GL rendering context for display \"" + display.name +
+             "\": " + PlatformErrorText());
+    return false;
+  }
+
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_TEXTURE_2D);
+  GraphicsSetCulling(kGraphicsCullOff);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  GraphicsSetVSync(gVSync);
+  return true;
+}
+
+bool GraphicsDisplayFreeRC(int32_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= gDisplays.size()) {
+    LogError("GraphicsDisplayFreeRC - Invalid display Index \"" + std::to_string(index) + "\".");
+    return false;
+  }
+  graphicsDisplay& display = gDisplays[static_cast<size_t>(index)];
+  bool ok = true;
+  if (display.renderContext != 0) {
+    if (!PlatformGLMakeCurrent(display.deviceContext, 0)) {
+      LogError("GraphicsDisplayFreeRC - Release of display \"" + display.name + "\" DC and RC failed: " +
+               PlatformErrorText());
+      ok = false;
+    }
+    PlatformGLContextDelete(display.renderContext);
+    display.renderContext = 0;
+  }
+  // Nothing is held for the device context: the window keeps its own.
+  display.deviceContext = 0;
+  return ok;
+}
+
+void GraphicsDisplayClose(int32_t id) {
+  if (IndexOf(id) < 0) return;
+  for (graphicsRegistry registry : {graphicsRegistry::kFont, graphicsRegistry::kInput, graphicsRegistry::kModel}) {
+    if (Hooks(registry).onClose) Hooks(registry).onClose(id);
+  }
+  // The hooks may have touched the list; look the index up again.
+  const int32_t index = IndexOf(id);
+  if (index < 0) return;
+  if (!GraphicsDisplayFreeRC(index)) {
+    LogError("GraphicsDisplayClose - Rendering context release failed on display index \"" + std::to_string(index) +
+             "\".");
+  }
+  gDisplays.erase(gDisplays.begin() + index);
+}
+
+void GraphicsDisplaysFreeRC() {
+  for (size_t i = 0; i < gDisplays.size(); ++i) {
+    if (!GraphicsDisplayFreeRC(static_cast<int32_t>(i))) {
+      LogError("GraphicsDisplaysFreeRC - Rendering context release failed on display index \"" + std::to_string(i) +
+               "\".");
+    }
+  }
+}
+
+void GraphicsDisplaysRecreateRC() {
+  for (size_t i = 0; i < gDisplays.size(); ++i) {
+    if (!GraphicsDisplayCreateRC(gDisplays[i].id)) continue;
+    int32_t width = 1;
+    int32_t height = 1;
+    DisplayDimensions(gDisplays[i], width, height);
+    GraphicsSetViewport(0, 0, width, height);
+  }
+}
+
+bool GraphicsDisplayExists(int32_t id) { return IndexOf(id) >= 0; }
+
+bool GraphicsDisplayMakeCurrent(int32_t id) {
+  const graphicsDisplay* display = Find(id);
+  // Context 0 would make no context current and still report success.
+  if (display == nullptr || display->renderContext == 0) return false;
+  return PlatformGLMakeCurrent(display->deviceContext, display->renderContext);
+}
+
+void GraphicsDisplaySetWindow(int32_t id, int32_t window) {
+  if (graphicsDisplay* display = Find(id)) display->window = window;
+}
+
+int32_t GraphicsDisplayGetWindow(int32_t id) {
+  const graphicsDisplay* display = Find(id);
+  return display == nullptr ? 0 : display->window;
+}
+
+int32_t GraphicsDisplayIndex(int32_t id) { return IndexOf(id); }
+
+int32_t GraphicsDisplayCount() { return static_cast<int32_t>(gDisplays.size()); }
+
+int32_t GraphicsDisplayGetMonitor(int32_t id) {
+  const graphicsDisplay* display = Find(id);
+  return display == nullptr ? -1 : display->monitor;
+}
+
+graphicsMode GraphicsDisplayGetMode(int32_t id, int32_t n) {
+  const graphicsDisplay* display = Find(id);
+  if (display == nullptr) return graphicsMode{0, 0, 0, -1};
+  return GraphicsMonitorGetMode(display->monitor, n);
+}
+
+int32_t GraphicsDisplayGetModeIndex(int32_t id) {
+  const graphicsDisplay* display = Find(id);
+  if (display == nullptr) return -1;
+  return GraphicsMonitorFindModeIndex(display->monitor, display->mode.width, display->mode.height,
+                                      display->mode.bitsPerPixel);
+}
+
+void GraphicsDisplayResize(int32_t id, const graphicsMode& mode) {
+  graphicsDisplay* display = Find(id);
+  if (mode.width == 0 || display == nullptr) return;
+  display->mode = mode;
+  if (!GraphicsDisplayMakeCurrent(id)) return;
+  int32_t width = 1;
+  int32_t height = 1;
+  DisplayDimensions(*display, width, height);
+  GraphicsSetViewport(0, 0, width, height);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rendering
+
+void GraphicsRenderBegin(int32_t id) {
+  const graphicsDisplay* display = Find(id);
+  if (display == nullptr) return;
+  if (!GraphicsDisplayMakeCurrent(id)) {
+    LogError("GraphicsRenderBegin - Unable to make RC current on display \"" + display->name +
+             "\": " + PlatformErrorText());
+    LogWrite("  Handle = " + std::to_string(display->window));
+    LogWrite("  DC = " + std::to_string(display->deviceContext));
+    LogWrite("  RC = " + std::to_string(display->renderContext));
+    return;
+  }
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+void GraphicsRenderEnd(int32_t id) {
+  const graphicsDisplay* display = Find(id);
+  if (display == nullptr) return;
+  if (gFlush) glFlush();
+  if (gFinish) glFinish();
+  if (!PlatformGLSwap(display->deviceContext)) {
+    LogError("GraphicsRenderEnd - Unable to SwapBuffers on display \"" + display->name + "\": " + PlatformErrorText());
+  }
+}
+
+void GraphicsSetOrtho(int32_t width, int32_t height) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, static_cast<double>(width), static_cast<double>(height), 0.0, -500.0, 500.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+}
+
+void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height) { glViewport(x, y, width, height); }
+
+void GraphicsSetCulling(int32_t mode) {
+  if (UtilSwitchPresent("-nocull")) mode = kGraphicsCullOff;
+  GLenum front = GL_CCW;
+  GLenum culled = GL_BACK;
+  switch (mode) {
+    case kGraphicsCullBackCounterClockwise: break;
+    case kGraphicsCullBackClockwise: front = GL_CW; break;
+    case kGraphicsCullFrontCounterClockwise: culled = GL_FRONT; break;
+    case kGraphicsCullFrontClockwise: front = GL_CW; culled = GL_FRONT; break;
+    default: glDisable(GL_CULL_FACE); return;
+  }
+  glEnable(GL_CULL_FACE);
+  glFrontFace(front);
+  glCullFace(culled);
+}
+
+void GraphicsSetVSync(bool on) {
+  const bool effective = on && !UtilSwitchPresent("-novsync");
+  // A refusal means the system has no swap control: the flag stays as it was, and the next call
+  // asks again.
+  if (PlatformGLSetSwapInterval(effective ? 1 : 0)) gVSync = effective;
+}
+
+bool GraphicsGetVSync() { return gVSync; }
+
+void GraphicsSetFlush(bool on) { gFlush = on || UtilSwitchPresent("-flush"); }
+
+std::string GraphicsErrorText(uint32_t code) {
+  switch (code) {
+    case GL_INVALID_ENUM: return "Invalid enumerated value passed to OpenGL function.  Error = 1280";
+    case GL_INVALID_VALUE: return "Invalid value passed to OpenGL function.  Error = 1281";
+    case GL_INVALID_OPERATION: return "Invalid operation for current OpenGL state.  Error = 1282";
+    case GL_OUT_OF_MEMORY: return "Insufficient memory for OpenGL operation.  Error = 1285";
+    default: return "Unrecgoznied OpenGL error " + std::to_string(code) + ".";
+  }
+}
+
+bool GraphicsAccelerationAvailable(int32_t window) {
+  ClearGLErrors();
+  if (!PlatformWindowExists(window)) return false;
+  return PlatformOpenGLAccelerated();
+}
+
+bool GraphicsVertexArraysAvailable() { return gVertexArrays; }
+
+// ---------------------------------------------------------------------------------------------
+// Monitors and modes
+
+void GraphicsMonitorsInstall(std::vector<graphicsMonitor> monitors) { gMonitors = std::move(monitors); }
+
+int32_t GraphicsMonitorCount() { return static_cast<int32_t>(gMonitors.size()); }
+
+graphicsMode GraphicsMonitorFindMode(int32_t monitor, uint32_t width, uint32_t height, uint32_t bits) {
+  return GraphicsMonitorGetMode(monitor, GraphicsMonitorFindModeIndex(monitor, width, height, bits));
+}
+
+graphicsMode GraphicsMonitorGetMode(int32_t monitor, int32_t n) {
+  const graphicsMonitor* m = Monitor(monitor);
+  if (m == nullptr || n < 0 || static_cast<size_t>(n) >= m->uniqueModes.size()) return graphicsMode{};
+  return m->uniqueModes[static_cast<size_t>(n)];
+}
+
+int32_t GraphicsMonitorFindModeIndex(int32_t monitor, uint32_t width, uint32_t height, uint32_t bits) {
+  const graphicsMonitor* m = Monitor(monitor);
+  return m == nullptr ? -1 : GraphicsModeListFind(m->uniqueModes, width, height, bits);
+}
+
+std::string GraphicsMonitorModeText(int32_t monitor, int32_t n) {
+  return GraphicsModeText(GraphicsMonitorGetMode(monitor, n));
+}
+
+bool GraphicsMonitorSetResolution(int32_t monitor, int32_t modeNumber) {
+  const std::string which = std::to_string(monitor);
+  std::vector<platformMode> modes;
+  if (monitor < 0 || monitor >= PlatformMonitorCount() || !PlatformMonitorModes(monitor, modes)) {
+    LogError("GraphicsMonitorSetResolution - Unable to enumerate device name for monitor " + which + ".");
+    return false;
+  }
+  bool known = false;
+  for (const platformMode& mode : modes) known = known || mode.modeNumber == modeNumber;
+  if (!known) {
+    LogError("GraphicsMonitorSetResolution - Unable to enumerate display settings for monitor " + which + ".");
+    return false;
+  }
+  if (!PlatformMonitorSetMode(monitor, modeNumber)) {
+    LogError("GraphicsMonitorSetResolution - Resolution change failed on monitor " + which + ".");
+    return false;
+  }
+  return true;
+}
+
+bool GraphicsMonitorsRestoreDesktop() {
+  if (!PlatformMonitorsRestoreDesktop()) {
+    LogError("GraphicsMonitorsRestoreDesktop - Resolution change failed.");
+    return false;
+  }
+  return true;
+}
+
+void GraphicsFullscreenSet(bool on) {
+  if (on) {
+    for (size_t i = 0; i < gDisplays.size(); ++i) {
+      // A display that was never given a mode keeps the monitor as it is; modeNumber 0 there would
+      // pick whatever mode the monitor happens to list first.
+      if (gDisplays[i].mode.width == 0) continue;
+      GraphicsMonitorSetResolution(gDisplays[i].monitor, gDisplays[i].mode.modeNumber);
+    }
+  } else if (gFullscreen) {
+    GraphicsMonitorsRestoreDesktop();
+  }
+  gFullscreen = on;
+}
+
+bool GraphicsFullscreenGet() { return gFullscreen; }
+
+void GraphicsModeChangeSuppress(bool suppress) { gModeChangeSuppressed = suppress; }
+
+void GraphicsModeChangeNotice() {
+  if (!gModeChangeSuppressed) gModeChangePending = true;
+}
+
+bool GraphicsModeChangeTake() {
+  const bool pending = gModeChangePending;
+  gModeChangePending = false;
+  return pending;
+}
