@@ -157,22 +157,24 @@ BENCHMARK(BM_StbImageDecode)->Unit(benchmark::kMillisecond);
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
+    // A single run, or the mean over repetitions (reported after them).
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.cpu_accumulated_time > 0) {
-        seconds_[run.run_name.function_name] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+      const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
+      if ((run.run_type == Run::RT_Iteration || mean) && !run.error_occurred) {
+        cpuTime_[run.run_name.function_name] = run.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);
   }
   void PrintRatio() const {
-    const auto ours = seconds_.find("BM_JpgDecode");
-    const auto theirs = seconds_.find("BM_StbImageDecode");
-    if (ours == seconds_.end() || theirs == seconds_.end()) return;
+    const auto ours = cpuTime_.find("BM_JpgDecode");
+    const auto theirs = cpuTime_.find("BM_StbImageDecode");
+    if (ours == cpuTime_.end() || theirs == cpuTime_.end() || ours->second <= 0) return;
     std::printf("speed relative to stb_image: %.3f\n", theirs->second / ours->second);
   }
 
  private:
-  std::map<std::string, double> seconds_;
+  std::map<std::string, double> cpuTime_;
 };
 
 }  // namespace
