@@ -177,6 +177,11 @@ void ImageDecodeBmp(const std::vector<uint8_t>& bytes, imageData* image) {
       }
     }
   }
+  // Most 32-bit bitmaps leave the fourth byte 0 rather than storing alpha; kept as it stands, such
+  // a picture would draw fully transparent. A picture without any alpha at all is taken as opaque.
+  if (bits == 32 && std::none_of(image->pixels.begin(), image->pixels.end(), [](uint32_t p) { return (p >> 24) != 0; })) {
+    for (uint32_t& pixel : image->pixels) pixel |= 0xFF000000u;
+  }
 }
 
 void ImageLoadBmp(const std::string& fileName, imageData* image) {

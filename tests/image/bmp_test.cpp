@@ -68,6 +68,10 @@ TEST_F(imageBmp, ReadsEveryDepthBottomUpAndTopDown) {
   EXPECT_EQ(twentyFour->pixels, (std::vector<uint32_t>{0x030201, 0x060504, 0x090807, 0x030201, 0x060504, 0x090807}));
   DecodeInto(ImageDecodeBmp, Bitmap(1, 1, 32, 0, "", "\x01\x02\x03\x04"s), thirtyTwo);
   EXPECT_EQ(thirtyTwo->pixels, (std::vector<uint32_t>{0x04030201}));
+  // A 32-bit file whose fourth bytes are all 0 stores no alpha: it loads opaque, not invisible.
+  PictureChain noAlpha;
+  DecodeInto(ImageDecodeBmp, Bitmap(2, 1, 32, 0, "", "\x01\x02\x03\x00\x04\x05\x06\x00"s), noAlpha);
+  EXPECT_EQ(noAlpha->pixels, (std::vector<uint32_t>{0xFF030201, 0xFF060504}));
 }
 
 TEST_F(imageBmp, HonoursOffsetsLargerHeadersAndBitFields) {
@@ -90,11 +94,12 @@ TEST_F(imageBmp, HonoursOffsetsLargerHeadersAndBitFields) {
   PictureChain xbgr;
   DecodeInto(ImageDecodeBmp, Bitmap(1, 1, 32, 3, "", LE32(0x80302010), 108, 0, masksXbgr), xbgr);
   EXPECT_EQ(xbgr->pixels, (std::vector<uint32_t>{0x80102030}));
-  // Without an alpha mask the alpha byte is 0; masks wider than 8 bits are scaled down.
+  // Without an alpha mask there is no alpha, so the picture is opaque; masks wider than 8 bits are
+  // scaled down.
   PictureChain wide;
   DecodeInto(ImageDecodeBmp, Bitmap(1, 1, 32, 3, LE32(0xFFE00000) + LE32(0x001FFC00) + LE32(0x000003FF), LE32(0xFFFFFFFF)),
              wide);
-  EXPECT_EQ(wide->pixels, (std::vector<uint32_t>{0x00FFFFFF}));
+  EXPECT_EQ(wide->pixels, (std::vector<uint32_t>{0xFFFFFFFF}));
 }
 
 TEST_F(imageBmp, UnsupportedFilesGiveTheSubstitute) {
