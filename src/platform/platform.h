@@ -97,9 +97,10 @@ void PlatformScreenSaverInhibit(bool inhibit);
 // ---------------------------------------------------------------------------------------------
 // OpenGL
 
-// Whether the OpenGL library can be loaded at all.
+// Whether the OpenGL library (libGL.so.1) can be loaded at all.
 bool PlatformOpenGLAvailable();
-// Whether OpenGL on this system draws with hardware acceleration (or a rasteriser we accept).
+// Whether OpenGL on this system draws with hardware acceleration (or a rasteriser we accept:
+// Mesa's llvmpipe counts, softpipe and the classic software rasteriser do not). Asked once.
 bool PlatformOpenGLAccelerated();
 // Creates a context for a render window; 0 with PlatformErrorText set on failure.
 int32_t PlatformGLContextCreate(int32_t window);
@@ -118,6 +119,7 @@ enum class platformEventKind {
   kNone,
   kQuit,            // the session or the user asked the program to end
   kWindowClose,     // a window's close button or a window manager's delete request
+  kWindowShown,
   kWindowFocusGained,
   kWindowFocusLost,
   kWindowMinimized,
@@ -148,8 +150,10 @@ bool PlatformPollEvent(platformEvent& event);
 bool PlatformWaitEvent(platformEvent& event, int32_t timeoutMs);
 
 // ---------------------------------------------------------------------------------------------
-// Message boxes (written to the log instead when there is no display)
+// Message boxes (written to the log instead when there is no display: the offscreen or dummy
+// video driver, or no video at all). Lines break at CR LF or LF.
 
 void PlatformMessageInformation(const std::string& caption, const std::string& text);
-// True for Yes.
+// True for Yes. Yes is the Return key's button, No the Escape key's; closing the box answers No.
+// Without a display the default, Yes, is taken.
 bool PlatformMessageYesNo(const std::string& caption, const std::string& text);

@@ -1,0 +1,777 @@
+// The platform layer on SDL2: windows, the shaped splash, OpenGL contexts, monitors and modes,
+// events, message boxes and the cursor. Also the fatal-signal handlers that put the desktop mode
+// back when the program dies while a mode of its own is set.
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <SDL_shape.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <map>
+
+#include "core/log.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Records
+
+struct WindowRecord {
+  SDL_Window* window = nullptr;
+  // The splash: its picture is painted into the window surface again whenever it is exposed.
+  SDL_Surface* picture = nullptr;
+  // Place and client size to come back to when the window leaves fullscreen. Kept here rather
+  // than left to the video driver: not every driver restores them.
+  platformRect windowed;
+};
+
+bool IsFullscreen(SDL_Window* window) { return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0; }
+
+struct PlatformState {
+  bool started = false;
+  bool glLoaded = false;  // SDL_GL_LoadLibrary holds the library for the whole run
+  std::map<int32_t, WindowRecord> windows;  // by SDL window id (never reused within a run)
+  std::map<int32_t, SDL_GLContext> contexts;
+  int32_t nextContext = 1;
+  // Per monitor: the mode fullscreen windows use there; -1 = the desktop's own.
+  std::map<int32_t, int32_t> chosenMode;
+  int acceleratedAnswer = -1;  // cached: -1 unknown, 0 no, 1 yes
+};
+
+PlatformState gPlatform;
+
+// Windows in exclusive fullscreen with a mode that differs from the desktop's. Kept apart from
+// the map so the signal handler reads a plain array.
+constexpr int kMaxExclusive = 8;
+SDL_Window* volatile gExclusive[kMaxExclusive] = {};
+volatile sig_atomic_t gModeChanged = 0;
+
+constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGTERM, SIGINT, SIGHUP};
+struct sigaction gPreviousActions[sizeof(kFatalSignals) / sizeof(kFatalSignals[0])];
+bool gHandlersInstalled = false;
+
+SDL_Window* WindowOf(int32_t window) {
+  auto it = gPlatform.windows.find(window);
+  return it == gPlatform.windows.end() ? nullptr : it->second.window;
+}
+
+void ForgetExclusive(SDL_Window* window) {
+  bool any = false;
+  for (auto& slot : gExclusive) {
+    if (slot == window) slot = nullptr;
+    if (slot != nullptr) any = true;
+  }
+  gModeChanged = any ? 1 : 0;
+}
+
+void RememberExclusive(SDL_Window* window) {
+  for (auto& slot : gExclusive) {
+    if (slot == window) return;
+  }
+  for (auto& slot : gExclusive) {
+    if (slot == nullptr) {
+      slot = window;
+      gModeChanged = 1;
+      return;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fatal signals
+
+// Puts the desktop mode back before the signal's default action ends the process: the X server
+// keeps a mode that a client set after the client has gone. Not async-signal-safe by the book, so
+// an alarm ends the process should the restore hang on a lock the faulting code held.
+void OnFatalSignal(int signalNumber) {
+  static volatile sig_atomic_t inside = 0;
+  if (!inside) {
+    inside = 1;
+    if (gModeChanged) {
+      alarm(2);
+      for (auto& slot : gExclusive) {
+        SDL_Window* window = slot;
+        if (window != nullptr) SDL_SetWindowFullscreen(window, 0);
+      }
+    }
+  }
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+void InstallSignalHandlers() {
+  if (gHandlersInstalled) return;
+  struct sigaction action {};
+  action.sa_handler = OnFatalSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_NODEFER | SA_RESETHAND;
+  for (size_t i = 0; i < sizeof(kFatalSignals) / sizeof(kFatalSignals[0]); ++i) {
+    sigaction(kFatalSignals[i], &action, &gPreviousActions[i]);
+  }
+  gHandlersInstalled = true;
+}
+
+void RemoveSignalHandlers() {
+  if (!gHandlersInstalled) return;
+  for (size_t i = 0; i < sizeof(kFatalSignals) / sizeof(kFatalSignals[0]); ++i) {
+    sigaction(kFatalSignals[i], &gPreviousActions[i], nullptr);
+  }
+  gHandlersInstalled = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Modes
+
+uint32_t BitsOf(uint32_t format) {
+  const uint32_t bits = SDL_BITSPERPIXEL(format);
+  // A 24-bit xRGB mode stores four bytes a pixel: the rest of the program calls that 32 bits.
+  if (bits == 24 && SDL_BYTESPERPIXEL(format) == 4) return 32;
+  return bits;
+}
+
+bool SameMode(const SDL_DisplayMode& a, const SDL_DisplayMode& b) {
+  return a.w == b.w && a.h == b.h && BitsOf(a.format) == BitsOf(b.format);
+}
+
+// A monitor's modes are numbered as SDL lists them, empty entries left out. A list without the
+// desktop mode (the offscreen driver lists one empty mode) gets it as number `count`, one past
+// SDL's own: every monitor can show its desktop.
+bool DesktopListed(int monitor, int count, const SDL_DisplayMode& desktop) {
+  for (int k = 0; k < count; ++k) {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDisplayMode(monitor, k, &mode) == 0 && mode.w > 0 && mode.h > 0 && SameMode(mode, desktop)) return true;
+  }
+  return false;
+}
+
+bool ModeByNumber(int monitor, int number, SDL_DisplayMode& mode) {
+  const int count = SDL_GetNumDisplayModes(monitor);
+  if (count < 0 || number < 0 || number > count) return false;
+  if (number < count) return SDL_GetDisplayMode(monitor, number, &mode) == 0 && mode.w > 0 && mode.h > 0;
+  SDL_DisplayMode desktop{};
+  if (SDL_GetDesktopDisplayMode(monitor, &desktop) != 0 || DesktopListed(monitor, count, desktop)) return false;
+  mode = desktop;
+  return true;
+}
+
+// Puts a window that is fullscreen (or about to be) into the right kind of fullscreen for the
+// mode chosen on its monitor: the desktop kind when none is chosen or it equals the desktop's.
+bool ApplyFullscreen(SDL_Window* window) {
+  const int display = SDL_GetWindowDisplayIndex(window);
+  SDL_DisplayMode desktop{};
+  SDL_DisplayMode wanted{};
+  bool exclusive = false;
+  if (display >= 0 && SDL_GetDesktopDisplayMode(display, &desktop) == 0) {
+    auto it = gPlatform.chosenMode.find(display);
+    if (it != gPlatform.chosenMode.end() && ModeByNumber(display, it->second, wanted)) {
+      exclusive = !SameMode(wanted, desktop);
+    }
+  }
+  if (!exclusive) {
+    const bool ok = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    ForgetExclusive(window);
+    return ok;
+  }
+  if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
+    // Changing the mode of a window that is already fullscreen: leave the old kind first so
+    // SDL sets the new mode rather than keeping the one in force.
+    SDL_SetWindowFullscreen(window, 0);
+  }
+  if (SDL_SetWindowDisplayMode(window, &wanted) != 0) return false;
+  RememberExclusive(window);
+  if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+    ForgetExclusive(window);
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows
+
+SDL_HitTestResult DragByBody(SDL_Window*, const SDL_Point*, void*) { return SDL_HITTEST_DRAGGABLE; }
+
+void PaintPicture(const WindowRecord& record) {
+  if (record.picture == nullptr) return;
+  SDL_Surface* target = SDL_GetWindowSurface(record.window);
+  if (target == nullptr) return;
+  SDL_BlitSurface(record.picture, nullptr, target, nullptr);
+  SDL_UpdateWindowSurface(record.window);
+}
+
+void DestroyRecord(WindowRecord& record) {
+  ForgetExclusive(record.window);
+  if (record.picture != nullptr) SDL_FreeSurface(record.picture);
+  SDL_DestroyWindow(record.window);
+  record = WindowRecord{};
+}
+
+bool HaveDisplayToAsk() {
+  if (!gPlatform.started) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
+// SDL's boxes break lines at "\n" only.
+std::string BoxText(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    if (c != '\r') result += c;
+  }
+  return result;
+}
+
+std::string LogText(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    if (c == '\n') result += ' ';
+    else if (c != '\r') result += c;
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events
+
+bool Translate(const SDL_Event& in, platformEvent& out) {
+  out = platformEvent{};
+  switch (in.type) {
+    case SDL_QUIT:
+      out.kind = platformEventKind::kQuit;
+      return true;
+    case SDL_DISPLAYEVENT:
+      out.kind = platformEventKind::kDisplayChanged;
+      return true;
+    case SDL_WINDOWEVENT:
+      out.window = static_cast<int32_t>(in.window.windowID);
+      switch (in.window.event) {
+        case SDL_WINDOWEVENT_SHOWN: out.kind = platformEventKind::kWindowShown; break;
+        case SDL_WINDOWEVENT_EXPOSED: {
+          auto it = gPlatform.windows.find(out.window);
+          if (it != gPlatform.windows.end()) PaintPicture(it->second);
+          out.kind = platformEventKind::kWindowExposed;
+          break;
+        }
+        case SDL_WINDOWEVENT_FOCUS_GAINED: out.kind = platformEventKind::kWindowFocusGained; break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: out.kind = platformEventKind::kWindowFocusLost; break;
+        case SDL_WINDOWEVENT_MINIMIZED: out.kind = platformEventKind::kWindowMinimized; break;
+        case SDL_WINDOWEVENT_RESTORED: out.kind = platformEventKind::kWindowRestored; break;
+        case SDL_WINDOWEVENT_CLOSE: out.kind = platformEventKind::kWindowClose; break;
+        default: return false;
+      }
+      return true;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      if (in.key.repeat) return false;
+      out.kind = in.type == SDL_KEYDOWN ? platformEventKind::kKeyDown : platformEventKind::kKeyUp;
+      out.window = static_cast<int32_t>(in.key.windowID);
+      out.scancode = static_cast<int32_t>(in.key.keysym.scancode);
+      return true;
+    case SDL_MOUSEMOTION:
+      out.kind = platformEventKind::kMouseMove;
+      out.window = static_cast<int32_t>(in.motion.windowID);
+      out.x = in.motion.x;
+      out.y = in.motion.y;
+      return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      out.kind = in.type == SDL_MOUSEBUTTONDOWN ? platformEventKind::kMouseButtonDown : platformEventKind::kMouseButtonUp;
+      out.window = static_cast<int32_t>(in.button.windowID);
+      out.x = in.button.x;
+      out.y = in.button.y;
+      out.button = in.button.button;
+      return true;
+    case SDL_MOUSEWHEEL:
+      out.kind = platformEventKind::kMouseWheel;
+      out.window = static_cast<int32_t>(in.wheel.windowID);
+      out.wheel = in.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -in.wheel.y : in.wheel.y;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Start and end
+
+bool PlatformStart() {
+  if (gPlatform.started) return true;
+  // The shell decides about minimising on focus loss and about the screen saver; the fatal
+  // signals are handled here so that a mode change never outlives the program.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // Window surfaces (the splash) are drawn by the windowing system directly. SDL's default on X11
+  // would back them with an OpenGL renderer, which re-creates the window (losing its place and
+  // its shape) and costs a tenth of a second.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    LogError(std::string("PlatformStart - Unable to start the video system: ") + SDL_GetError());
+    return false;
+  }
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 1);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  // Loaded once for the run: SDL would otherwise unload the library with the last OpenGL window
+  // and the entry points found earlier would dangle. A failure shows later, at context creation.
+  gPlatform.glLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
+  gPlatform.started = true;
+  InstallSignalHandlers();
+  return true;
+}
+
+void PlatformEnd() {
+  if (!gPlatform.started) return;
+  PlatformMonitorsRestoreDesktop();
+  SDL_GL_MakeCurrent(nullptr, nullptr);
+  for (auto& [id, context] : gPlatform.contexts) SDL_GL_DeleteContext(context);
+  gPlatform.contexts.clear();
+  for (auto& [id, record] : gPlatform.windows) DestroyRecord(record);
+  gPlatform.windows.clear();
+  if (gPlatform.glLoaded) SDL_GL_UnloadLibrary();
+  SDL_Quit();
+  RemoveSignalHandlers();
+  gPlatform = PlatformState{};
+}
+
+std::string PlatformErrorText() {
+  const char* text = SDL_GetError();
+  return text != nullptr && *text != '\0' ? text : "Unknown error.";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Monitors and display modes
+
+int32_t PlatformMonitorCount() {
+  if (!gPlatform.started) return 0;
+  const int count = SDL_GetNumVideoDisplays();
+  return count < 0 ? 0 : count;
+}
+
+// SDL lists the primary display first.
+int32_t PlatformMonitorPrimary() { return 0; }
+
+bool PlatformMonitorBounds(int32_t monitor, platformRect& bounds) {
+  SDL_Rect rect{};
+  if (!gPlatform.started || SDL_GetDisplayBounds(monitor, &rect) != 0) return false;
+  bounds = platformRect{rect.x, rect.y, rect.w, rect.h};
+  return true;
+}
+
+bool PlatformMonitorModes(int32_t monitor, std::vector<platformMode>& modes) {
+  modes.clear();
+  if (!gPlatform.started) return false;
+  const int count = SDL_GetNumDisplayModes(monitor);
+  if (count < 0) return false;
+  for (int k = 0; k <= count; ++k) {
+    SDL_DisplayMode mode{};
+    if (!ModeByNumber(monitor, k, mode)) continue;
+    modes.push_back(platformMode{static_cast<uint32_t>(mode.w), static_cast<uint32_t>(mode.h), BitsOf(mode.format), k});
+  }
+  return true;
+}
+
+bool PlatformMonitorDesktopMode(int32_t monitor, platformMode& mode) {
+  SDL_DisplayMode desktop{};
+  if (!gPlatform.started || SDL_GetDesktopDisplayMode(monitor, &desktop) != 0) return false;
+  mode = platformMode{static_cast<uint32_t>(desktop.w), static_cast<uint32_t>(desktop.h), BitsOf(desktop.format), -1};
+  const int count = SDL_GetNumDisplayModes(monitor);
+  for (int k = 0; k <= count; ++k) {
+    SDL_DisplayMode candidate{};
+    if (ModeByNumber(monitor, k, candidate) && SameMode(candidate, desktop)) {
+      mode.modeNumber = k;
+      break;
+    }
+  }
+  return true;
+}
+
+bool PlatformMonitorSetMode(int32_t monitor, int32_t modeNumber) {
+  SDL_DisplayMode mode{};
+  if (!gPlatform.started || !ModeByNumber(monitor, modeNumber, mode)) {
+    SDL_SetError("Monitor %d has no mode %d.", static_cast<int>(monitor), static_cast<int>(modeNumber));
+    return false;
+  }
+  gPlatform.chosenMode[monitor] = modeNumber;
+  // Windows already fullscreen on that monitor take the new mode at once.
+  bool ok = true;
+  for (auto& [id, record] : gPlatform.windows) {
+    if ((SDL_GetWindowFlags(record.window) & SDL_WINDOW_FULLSCREEN) && SDL_GetWindowDisplayIndex(record.window) == monitor) {
+      ok = ApplyFullscreen(record.window) && ok;
+    }
+  }
+  return ok;
+}
+
+bool PlatformMonitorsRestoreDesktop() {
+  if (!gPlatform.started) return false;
+  gPlatform.chosenMode.clear();
+  bool ok = true;
+  for (auto& [id, record] : gPlatform.windows) {
+    const Uint32 flags = SDL_GetWindowFlags(record.window);
+    const bool exclusive = (flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN;
+    if (exclusive) {
+      // Stays covering its monitor, as a window does when the desktop mode comes back under it.
+      ok = SDL_SetWindowFullscreen(record.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 && ok;
+    }
+    ForgetExclusive(record.window);
+  }
+  return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows
+
+int32_t PlatformWindowCreate(const platformWindowSpec& spec) {
+  if (!gPlatform.started) {
+    SDL_SetError("The video system is not started.");
+    return 0;
+  }
+  Uint32 flags = spec.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+  if (spec.opengl) flags |= SDL_WINDOW_OPENGL;
+  if (!spec.bordered) flags |= SDL_WINDOW_BORDERLESS;
+  SDL_Window* window = SDL_CreateWindow(spec.title.c_str(), spec.left, spec.top, spec.width > 0 ? spec.width : 1,
+                                        spec.height > 0 ? spec.height : 1, flags);
+  if (window == nullptr) return 0;
+  const int32_t id = static_cast<int32_t>(SDL_GetWindowID(window));
+  gPlatform.windows[id] = WindowRecord{window, nullptr, {}};
+  return id;
+}
+
+int32_t PlatformShapedWindowCreate(const std::string& title, const uint32_t* pixels, int32_t width, int32_t height) {
+  if (!gPlatform.started || pixels == nullptr || width <= 0 || height <= 0) {
+    SDL_SetError("No video system or no picture for a shaped window.");
+    return 0;
+  }
+  // Pixels are 0xAARRGGBB words, which is SDL's packed ARGB8888 on any byte order. The surface
+  // keeps its own copy so the caller's buffer may go.
+  SDL_Surface* borrowed = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
+                                                             width * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (borrowed == nullptr) return 0;
+  SDL_Surface* picture = SDL_ConvertSurfaceFormat(borrowed, SDL_PIXELFORMAT_ARGB8888, 0);
+  SDL_FreeSurface(borrowed);
+  if (picture == nullptr) return 0;
+  SDL_SetSurfaceBlendMode(picture, SDL_BLENDMODE_NONE);
+
+  const int centred = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(PlatformMonitorPrimary()));
+  SDL_Window* window = SDL_CreateShapedWindow(title.c_str(), centred, centred, width, height,
+                                              SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+  if (window != nullptr) {
+    SDL_WindowShapeMode mode{};
+    mode.mode = ShapeModeBinarizeAlpha;
+    mode.parameters.binarizationCutoff = 128;  // alpha above 127 is the window
+    if (SDL_SetWindowShape(window, picture, &mode) != 0) {
+      SDL_DestroyWindow(window);
+      window = nullptr;
+    }
+  }
+  if (window == nullptr) {
+    // A system without shaped windows shows the picture in a plain borderless window.
+    window = SDL_CreateWindow(title.c_str(), centred, centred, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+  }
+  if (window == nullptr) {
+    SDL_FreeSurface(picture);
+    return 0;
+  }
+  SDL_Rect screen{};
+  if (SDL_GetDisplayBounds(PlatformMonitorPrimary(), &screen) == 0) {
+    SDL_SetWindowPosition(window, screen.x + (screen.w - width) / 2, screen.y + (screen.h - height) / 2);
+  }
+  SDL_SetWindowHitTest(window, DragByBody, nullptr);
+  const int32_t id = static_cast<int32_t>(SDL_GetWindowID(window));
+  WindowRecord& record = gPlatform.windows[id];
+  record = WindowRecord{window, picture, {}};
+  SDL_ShowWindow(window);
+  PaintPicture(record);
+  return id;
+}
+
+void PlatformWindowDestroy(int32_t window) {
+  auto it = gPlatform.windows.find(window);
+  if (it == gPlatform.windows.end()) return;
+  DestroyRecord(it->second);
+  gPlatform.windows.erase(it);
+}
+
+bool PlatformWindowExists(int32_t window) { return WindowOf(window) != nullptr; }
+
+void PlatformWindowShow(int32_t window) {
+  auto it = gPlatform.windows.find(window);
+  if (it == gPlatform.windows.end()) return;
+  SDL_ShowWindow(it->second.window);
+  PaintPicture(it->second);
+}
+
+void PlatformWindowHide(int32_t window) {
+  if (SDL_Window* w = WindowOf(window)) SDL_HideWindow(w);
+}
+
+void PlatformWindowSetTitle(int32_t window, const std::string& title) {
+  if (SDL_Window* w = WindowOf(window)) SDL_SetWindowTitle(w, title.c_str());
+}
+
+void PlatformWindowSetBordered(int32_t window, bool bordered) {
+  if (SDL_Window* w = WindowOf(window)) SDL_SetWindowBordered(w, bordered ? SDL_TRUE : SDL_FALSE);
+}
+
+void PlatformWindowSetPosition(int32_t window, int32_t left, int32_t top) {
+  auto it = gPlatform.windows.find(window);
+  if (it == gPlatform.windows.end()) return;
+  WindowRecord& record = it->second;
+  if (IsFullscreen(record.window)) {
+    record.windowed.left = left;
+    record.windowed.top = top;
+    return;
+  }
+  SDL_SetWindowPosition(record.window, left, top);
+}
+
+void PlatformWindowSetClientSize(int32_t window, int32_t width, int32_t height) {
+  auto it = gPlatform.windows.find(window);
+  if (it == gPlatform.windows.end()) return;
+  WindowRecord& record = it->second;
+  width = width > 0 ? width : 1;
+  height = height > 0 ? height : 1;
+  if (IsFullscreen(record.window)) {
+    record.windowed.width = width;
+    record.windowed.height = height;
+    return;
+  }
+  SDL_SetWindowSize(record.window, width, height);
+}
+
+bool PlatformWindowGetRect(int32_t window, platformRect& rect) {
+  SDL_Window* w = WindowOf(window);
+  if (w == nullptr) return false;
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(w, &x, &y);
+  SDL_GetWindowSize(w, &width, &height);
+  rect = platformRect{x, y, width, height};
+  return true;
+}
+
+bool PlatformWindowSetFullscreen(int32_t window, bool fullscreen) {
+  auto it = gPlatform.windows.find(window);
+  if (it == gPlatform.windows.end()) {
+    SDL_SetError("Unknown window %d.", static_cast<int>(window));
+    return false;
+  }
+  WindowRecord& record = it->second;
+  SDL_Window* w = record.window;
+  const bool was = IsFullscreen(w);
+  if (fullscreen) {
+    if (!was) PlatformWindowGetRect(window, record.windowed);
+    return ApplyFullscreen(w);
+  }
+  if (!was) return true;
+  const bool ok = SDL_SetWindowFullscreen(w, 0) == 0;
+  ForgetExclusive(w);
+  if (record.windowed.width > 0 && record.windowed.height > 0) {
+    SDL_SetWindowSize(w, record.windowed.width, record.windowed.height);
+    SDL_SetWindowPosition(w, record.windowed.left, record.windowed.top);
+  }
+  return ok;
+}
+
+void PlatformWindowMinimize(int32_t window) {
+  if (SDL_Window* w = WindowOf(window)) SDL_MinimizeWindow(w);
+}
+
+void PlatformWindowRestore(int32_t window) {
+  if (SDL_Window* w = WindowOf(window)) SDL_RestoreWindow(w);
+}
+
+bool PlatformWindowMinimized(int32_t window) {
+  SDL_Window* w = WindowOf(window);
+  return w != nullptr && (SDL_GetWindowFlags(w) & SDL_WINDOW_MINIMIZED) != 0;
+}
+
+bool PlatformWindowFocused(int32_t window) {
+  SDL_Window* w = WindowOf(window);
+  return w != nullptr && (SDL_GetWindowFlags(w) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
+void PlatformWindowConfineMouse(int32_t window, bool confine) {
+  if (SDL_Window* w = WindowOf(window)) SDL_SetWindowMouseGrab(w, confine ? SDL_TRUE : SDL_FALSE);
+}
+
+void PlatformCursorShow(bool show) {
+  if (gPlatform.started) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void PlatformScreenSaverInhibit(bool inhibit) {
+  if (!gPlatform.started) return;
+  if (inhibit) SDL_DisableScreenSaver();
+  else SDL_EnableScreenSaver();
+}
+
+// ---------------------------------------------------------------------------------------------
+// OpenGL
+
+bool PlatformOpenGLAvailable() {
+  void* library = dlopen("libGL.so.1", RTLD_LAZY | RTLD_LOCAL);
+  if (library == nullptr) return false;
+  dlclose(library);
+  return true;
+}
+
+namespace {
+
+// Judges the renderer of the context that is current, once per run. Only rasterisers too slow
+// for the game count as unaccelerated; Mesa's llvmpipe, a threaded JIT rasteriser, draws this
+// game's frames at full speed on any current processor and is accepted like a hardware driver.
+void JudgeCurrentRenderer() {
+  if (gPlatform.acceleratedAnswer >= 0) return;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  constexpr unsigned int kRenderer = 0x1F01;
+  const char* renderer = getString != nullptr ? reinterpret_cast<const char*>(getString(kRenderer)) : nullptr;
+  if (renderer == nullptr) return;
+  static const char* const kSlow[] = {"softpipe", "Software Rasterizer", "GDI Generic", "swrast"};
+  gPlatform.acceleratedAnswer = 1;
+  for (const char* slow : kSlow) {
+    if (std::strstr(renderer, slow) != nullptr) gPlatform.acceleratedAnswer = 0;
+  }
+}
+
+}  // namespace
+
+bool PlatformOpenGLAccelerated() {
+  if (gPlatform.acceleratedAnswer >= 0) return gPlatform.acceleratedAnswer == 1;
+  if (!gPlatform.started) return false;
+  // No context yet: a throw-away one on a hidden window answers, and the current one comes back.
+  SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+  SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
+  SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+  if (window != nullptr) {
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (context != nullptr) {
+      JudgeCurrentRenderer();
+      SDL_GL_MakeCurrent(window, nullptr);
+      SDL_GL_DeleteContext(context);
+    }
+    SDL_DestroyWindow(window);
+  }
+  if (previousContext != nullptr) SDL_GL_MakeCurrent(previousWindow, previousContext);
+  if (gPlatform.acceleratedAnswer < 0) gPlatform.acceleratedAnswer = 0;
+  return gPlatform.acceleratedAnswer == 1;
+}
+
+int32_t PlatformGLContextCreate(int32_t window) {
+  SDL_Window* w = WindowOf(window);
+  if (w == nullptr) {
+    SDL_SetError("Unknown window %d.", static_cast<int>(window));
+    return 0;
+  }
+  SDL_GLContext context = SDL_GL_CreateContext(w);
+  if (context == nullptr) return 0;
+  JudgeCurrentRenderer();  // the new context is current: the acceleration question costs nothing later
+  const int32_t id = gPlatform.nextContext++;
+  gPlatform.contexts[id] = context;
+  return id;
+}
+
+void PlatformGLContextDelete(int32_t context) {
+  auto it = gPlatform.contexts.find(context);
+  if (it == gPlatform.contexts.end()) return;
+  if (SDL_GL_GetCurrentContext() == it->second) SDL_GL_MakeCurrent(SDL_GL_GetCurrentWindow(), nullptr);
+  SDL_GL_DeleteContext(it->second);
+  gPlatform.contexts.erase(it);
+}
+
+bool PlatformGLMakeCurrent(int32_t window, int32_t context) {
+  if (!gPlatform.started) return false;
+  SDL_Window* w = WindowOf(window);
+  if (context == 0) return SDL_GL_MakeCurrent(w, nullptr) == 0;
+  auto it = gPlatform.contexts.find(context);
+  if (w == nullptr || it == gPlatform.contexts.end()) {
+    SDL_SetError("Unknown window %d or context %d.", static_cast<int>(window), static_cast<int>(context));
+    return false;
+  }
+  return SDL_GL_MakeCurrent(w, it->second) == 0;
+}
+
+bool PlatformGLSwap(int32_t window) {
+  SDL_Window* w = WindowOf(window);
+  if (w == nullptr) {
+    SDL_SetError("Unknown window %d.", static_cast<int>(window));
+    return false;
+  }
+  SDL_GL_SwapWindow(w);
+  return true;
+}
+
+bool PlatformGLSetSwapInterval(int32_t interval) {
+  return gPlatform.started && SDL_GL_SetSwapInterval(interval) == 0;
+}
+
+void* PlatformGLProcAddress(const char* name) {
+  if (!gPlatform.started || name == nullptr) return nullptr;
+  return SDL_GL_GetProcAddress(name);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events
+
+bool PlatformPollEvent(platformEvent& event) {
+  if (!gPlatform.started) return false;
+  SDL_Event in;
+  while (SDL_PollEvent(&in)) {
+    if (Translate(in, event)) return true;
+  }
+  return false;
+}
+
+bool PlatformWaitEvent(platformEvent& event, int32_t timeoutMs) {
+  if (!gPlatform.started) return false;
+  const Uint32 start = SDL_GetTicks();
+  SDL_Event in;
+  for (;;) {
+    const int32_t elapsed = static_cast<int32_t>(SDL_GetTicks() - start);
+    const int32_t left = timeoutMs > elapsed ? timeoutMs - elapsed : 0;
+    if (!SDL_WaitEventTimeout(&in, left)) return false;
+    if (Translate(in, event)) return true;
+    if (left == 0) return false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Message boxes
+
+void PlatformMessageInformation(const std::string& caption, const std::string& text) {
+  if (HaveDisplayToAsk() &&
+      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), BoxText(text).c_str(), nullptr) == 0) {
+    return;
+  }
+  LogWrite(caption + ": " + LogText(text));
+}
+
+bool PlatformMessageYesNo(const std::string& caption, const std::string& text) {
+  if (HaveDisplayToAsk()) {
+    const std::string shown = BoxText(text);
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+    };
+    SDL_MessageBoxData box{};
+    box.flags = SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+    box.title = caption.c_str();
+    box.message = shown.c_str();
+    box.numbuttons = 2;
+    box.buttons = buttons;
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&box, &pressed) == 0) return pressed == 1;
+  }
+  // Nobody to ask: the answer is the box's default button.
+  LogWrite(caption + ": " + LogText(text) + " (no display to ask on: Yes)");
+  return true;
+}
