@@ -136,7 +136,7 @@ class Codec {
 
 bool HaveCodec() { return HaveTool("cjpeg") && HaveTool("djpeg"); }
 
-// Bounds against djpeg -nosmooth. The specified cosine table steps its angle by 0.19 where the true
+// Bounds against djpeg -nosmooth. The transform's cosine table steps its angle by 0.19 where the true
 // transform steps by pi/16 (0.196), so the sums drift by a few levels on average and by tens at
 // sharp edges (with a true cosine table in its place this decoder lands within a mean of 0.9 and
 // 10 levels of djpeg). Measured: the shared photos mean 1.7 to 3.3, largest 37; the generated
@@ -232,7 +232,7 @@ TEST(jpgTransform, EqualsThePlainSumOnRandomBlocks) {
 }
 
 // round(Y + 1.402 (Cr - 128)) and so on, in exact fractions, halves upward, limited to 0..255.
-uint32_t SpecifiedColour(int64_t y, int64_t cb, int64_t cr) {
+uint32_t FormulaColour(int64_t y, int64_t cb, int64_t cr) {
   auto channel = [](int64_t numerator, int64_t denominator) {
     const int64_t floor = numerator >= 0 ? numerator / denominator : -((denominator - 1 - numerator) / denominator);
     return static_cast<uint32_t>(std::clamp<int64_t>(floor, 0, 255));
@@ -299,7 +299,7 @@ TEST(jpgDecode, EveryBlockAndPixelFollowsTheFormulas) {
             return planes[c][y * layout.factors[c][1] / maxV * mcusWide * 16 + x * layout.factors[c][0] / maxH];
           };
           const uint32_t want =
-              layout.count == 1 ? std::clamp<int>(at(0), 0, 255) * 0x010101u : SpecifiedColour(at(0), at(1), at(2));
+              layout.count == 1 ? std::clamp<int>(at(0), 0, 255) * 0x010101u : FormulaColour(at(0), at(1), at(2));
           ASSERT_EQ(picture->pixels[y * source.width + x], want) << "pixel (" << x << ", " << y << ")";
         }
       }
