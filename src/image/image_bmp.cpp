@@ -205,16 +205,6 @@ void Put32(std::vector<uint8_t>& out, uint32_t value) {
   Put16(out, value >> 16);
 }
 
-// Writes the bytes in pieces that a 32-bit count can carry; false at the first failed write.
-bool WriteAll(int32_t file, const std::vector<uint8_t>& bytes) {
-  constexpr size_t kPiece = size_t{1} << 30;
-  for (size_t done = 0; done < bytes.size();) {
-    const size_t piece = std::min(kPiece, bytes.size() - done);
-    if (!RawFileWrite(file, bytes.data() + done, static_cast<int32_t>(piece))) return false;
-    done += piece;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -292,8 +282,5 @@ void ImageSaveBmp(const std::string& fileName, const imageData* image) {
     out.insert(out.end(), row.begin(), row.end());
   }
 
-  const int32_t file = RawFileCreate(fileName);
-  if (file <= 0) return;
-  WriteAll(file, out);  // a failed write leaves the partial file
-  RawFileClose(file);
+  ImageWriteWholeFile(fileName, out);
 }

@@ -48,3 +48,18 @@ bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes
   DataFileClose(handle);
   return true;
 }
+
+bool ImageWriteWholeFile(const std::string& fileName, const std::vector<uint8_t>& bytes) {
+  const int32_t file = RawFileCreate(fileName);
+  if (file <= 0) return false;
+  // Written in pieces that a 32-bit count can carry; a failed write leaves the partial file.
+  constexpr size_t kPiece = size_t{1} << 30;
+  bool ok = true;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    const size_t piece = std::min(kPiece, bytes.size() - done);
+    ok = RawFileWrite(file, bytes.data() + done, static_cast<int32_t>(piece));
+    done += piece;
+  }
+  RawFileClose(file);
+  return ok;
+}

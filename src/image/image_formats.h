@@ -17,6 +17,10 @@ bool ImageResize(imageData* image, int32_t width, int32_t height);
 // Whole-file read through the data layer: false when the file cannot be opened (or read).
 bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes);
 
+// Creates the file and writes the bytes; false when it cannot be created or a write fails (the
+// partial file then stays, as the writers promise nothing more).
+bool ImageWriteWholeFile(const std::string& fileName, const std::vector<uint8_t>& bytes);
+
 // Bounded little-endian reader over bytes in memory: past the end it yields zeros and sets failed.
 class ByteReader {
  public:

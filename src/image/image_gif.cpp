@@ -511,8 +511,5 @@ void ImageSaveGif(const std::string& fileName, imageData* image) {
   out.push_back(kTrailer);
   if (out.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return;
 
-  const int32_t handle = RawFileCreate(fileName);
-  if (handle <= 0) return;
-  RawFileWrite(handle, out.data(), static_cast<int32_t>(out.size()));
-  RawFileClose(handle);
+  ImageWriteWholeFile(fileName, out);
 }

@@ -353,8 +353,5 @@ void ImageSaveIcon(const std::string& fileName, const imageData* image) {
     out.insert(out.end(), maskRow.begin(), maskRow.end());
   }
 
-  const int32_t handle = RawFileCreate(fileName);
-  if (handle <= 0) return;
-  RawFileWrite(handle, out.data(), static_cast<int32_t>(out.size()));
-  RawFileClose(handle);
+  ImageWriteWholeFile(fileName, out);
 }

@@ -189,16 +189,6 @@ inline void PutPixel(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-// Writes the bytes in pieces that a 32-bit count can carry; false at the first failed write.
-bool WriteAll(int32_t file, const std::vector<uint8_t>& bytes) {
-  constexpr size_t kPiece = size_t{1} << 30;
-  for (size_t done = 0; done < bytes.size();) {
-    const size_t piece = std::min(kPiece, bytes.size() - done);
-    if (!RawFileWrite(file, bytes.data() + done, static_cast<int32_t>(piece))) return false;
-    done += piece;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -254,8 +244,5 @@ void ImageSaveTga(const std::string& fileName, const imageData* image) {
     i += run;
   }
 
-  const int32_t file = RawFileCreate(fileName);
-  if (file <= 0) return;
-  WriteAll(file, out);  // a failed write leaves the partial file
-  RawFileClose(file);
+  ImageWriteWholeFile(fileName, out);
 }

@@ -8,6 +8,7 @@
 
 #include "image/image_formats.h"
 #include "image/image_test_support.h"
+#include "image/picture_checks.h"
 #include "support/test_support.h"
 
 namespace {
@@ -19,8 +20,6 @@ struct picture {
   imageData* image = ImageNew(chain);
   ~picture() { ImageFree(chain); }
 };
-
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 // LZW codes (value, width in bits) packed least significant bit first.
 std::string PackCodes(const std::vector<std::pair<uint32_t, int>>& codes) {

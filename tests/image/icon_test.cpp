@@ -6,6 +6,7 @@
 
 #include "image/image_formats.h"
 #include "image/image_test_support.h"
+#include "image/picture_checks.h"
 #include "support/test_support.h"
 
 namespace {
@@ -17,8 +18,6 @@ struct picture {
   imageData* image = ImageNew(chain);
   ~picture() { ImageFree(chain); }
 };
-
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 std::vector<const imageData*> Chain(const imageData* image) {
   std::vector<const imageData*> all;
