@@ -748,30 +748,33 @@ bool PlatformWaitEvent(platformEvent& event, int32_t timeoutMs) {
 // Message boxes
 
 void PlatformMessageInformation(const std::string& caption, const std::string& text) {
-  if (HaveDisplayToAsk() &&
-      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), BoxText(text).c_str(), nullptr) == 0) {
+  if (HaveDisplayToAsk()) {
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), BoxText(text).c_str(), nullptr) == 0) return;
+    LogWrite(caption + ": " + LogText(text) + " (the message box failed: " + PlatformErrorText() + ")");
     return;
   }
   LogWrite(caption + ": " + LogText(text));
 }
 
 bool PlatformMessageYesNo(const std::string& caption, const std::string& text) {
-  if (HaveDisplayToAsk()) {
-    const std::string shown = BoxText(text);
-    const SDL_MessageBoxButtonData buttons[] = {
-        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
-        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
-    };
-    SDL_MessageBoxData box{};
-    box.flags = SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-    box.title = caption.c_str();
-    box.message = shown.c_str();
-    box.numbuttons = 2;
-    box.buttons = buttons;
-    int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) == 0) return pressed == 1;
+  if (!HaveDisplayToAsk()) {
+    LogWrite(caption + ": " + LogText(text) + " (no display to ask on: Yes)");
+    return true;
   }
-  // Nobody to ask: the answer is the box's default button.
-  LogWrite(caption + ": " + LogText(text) + " (no display to ask on: Yes)");
+  const std::string shown = BoxText(text);
+  const SDL_MessageBoxButtonData buttons[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+  };
+  SDL_MessageBoxData box{};
+  box.flags = SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+  box.title = caption.c_str();
+  box.message = shown.c_str();
+  box.numbuttons = 2;
+  box.buttons = buttons;
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) == 0) return pressed == 1;
+  // Nobody could be asked: the answer is the box's default button.
+  LogWrite(caption + ": " + LogText(text) + " (the message box failed: " + PlatformErrorText() + "; Yes)");
   return true;
 }
