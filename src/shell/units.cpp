@@ -5,7 +5,9 @@
 #include "core/util.h"
 #include "data/data_file.h"
 #include "data/mat.h"
+#include "graphics/graphics.h"
 #include "image/image.h"
+#include "platform/platform.h"
 #include "state/state.h"
 
 namespace {
@@ -15,9 +17,13 @@ struct UnitSteps {
   void (*end)();
 };
 
+// The platform registers no version line; graphics needs it started. A platform without a video
+// device logs why and leaves every window operation failing softly.
+void PlatformStartStep() { PlatformStart(); }
+
 // The order in which the units start. Each start registers its version line with the log.
-// Units arrive here as they are built: fonts, models, input, graphics, render windows, state,
-// audio, script and game take their places between these.
+// Units arrive here as they are built: fonts, models, input, audio and script take their places
+// between these.
 constexpr UnitSteps kUnits[] = {
     {DataFileStart, DataFileEnd},
     {UtilStart, UtilEnd},
@@ -25,6 +31,8 @@ constexpr UnitSteps kUnits[] = {
     {ImageGifStart, ImageGifEnd},
     {ImageStart, ImageEnd},
     {IniStart, IniEnd},
+    {PlatformStartStep, PlatformEnd},
+    {GraphicsStart, GraphicsEnd},
     {StateStart, StateEnd},
     {MatStart, MatEnd},
 };
