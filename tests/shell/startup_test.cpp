@@ -1,29 +1,98 @@
-// Runs the real program from a folder of its own and reads the log it leaves.
+// The real program under a private Xvfb server: splash, start-up, frames, a window manager's
+// close request, exit status, log and settings.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
+#include <memory>
+#include <string>
 
-#include <cstdlib>
-#include <filesystem>
-
+#include "shell/x_session.h"
 #include "support/test_support.h"
 
 namespace {
 
+using tftest::GameRun;
 using tftest::TempDir;
+using tftest::XClient;
+using tftest::XvfbServer;
+using tftest::XWindowInfo;
 
-int RunProgram(const TempDir& dir, const std::string& arguments) {
-  std::string program = dir / "thornfall";
-  std::filesystem::copy_file(THORNFALL_BINARY, program);
-  int status = std::system(("cd '" + dir.path() + "' && HOME='" + dir.path() + "' '" + program + "' " + arguments).c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+constexpr int32_t kStartMs = 20000;  // generous: the machine may be busy
+constexpr const char* kTitle = "Thornfall";
+constexpr const char* kFirstFrame = "MainGameStart - First frame";
 
-TEST(Startup, UnitsStartInOrderAndTheProgramEndsCleanly) {
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+    StartServer("1280x1024x24");
+  }
+
+  void StartServer(const std::string& screen) {
+    x_.reset();
+    server_ = std::make_unique<XvfbServer>(screen);
+    ASSERT_TRUE(server_->running()) << "Xvfb did not start";
+    x_ = std::make_unique<XClient>(server_->display());
+    ASSERT_TRUE(x_->connected());
+  }
+
+  // A fresh program folder with the executable and its Bin/ folder.
+  std::unique_ptr<GameRun> Prepare(const TempDir& dir) { return std::make_unique<GameRun>(THORNFALL_BINARY, dir.path()); }
+
+  // The one viewable window of the program that is not the splash, once there is exactly one.
+  XWindowInfo WaitForWindow(bool (*wanted)(const XWindowInfo&)) {
+    XWindowInfo found;
+    tftest::WaitUntil(
+        [&] {
+          int count = 0;
+          for (const XWindowInfo& window : x_->Windows(kTitle)) {
+            if (wanted(window)) {
+              found = window;
+              ++count;
+            }
+          }
+          return count == 1;
+        },
+        kStartMs);
+    return found;
+  }
+
+  static bool NotSplash(const XWindowInfo& window) { return !(window.width == 716 && window.height == 541); }
+  static bool Splash(const XWindowInfo& window) { return window.width == 716 && window.height == 541; }
+
+  std::unique_ptr<XvfbServer> server_;
+  std::unique_ptr<XClient> x_;
+};
+
+TEST_F(Startup, WindowedRunShowsTheSplashThenPlaysAndSavesItsVideoSettings) {
   TempDir dir;
-  ASSERT_EQ(RunProgram(dir, "-userdatainapp -startinfo -ver -trace"), 0);
-  std::string log = tftest::ReadFile(dir / "results.log");
-  std::string expected =
+  // A mode the screen lacks: the search falls through to the desktop's.
+  tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=800\r\nHeight=600\r\nBPP=32\r\nFullscreen=No\r\n");
+  auto game = Prepare(dir);
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-startinfo", "-ver", "-trace"}));
+
+  // The splash: centred, cut to its picture's outline (the corner is outside, the middle inside).
+  const XWindowInfo splash = WaitForWindow(Splash);
+  ASSERT_NE(splash.id, 0u) << tftest::ReadFile(dir / "output.txt");
+  EXPECT_EQ(splash.left, (1280 - 716) / 2);
+  EXPECT_EQ(splash.top, (1024 - 541) / 2);
+  EXPECT_FALSE(x_->InsideShape(splash.id, 0, 0));
+  EXPECT_FALSE(x_->InsideShape(splash.id, 715, 540));
+  EXPECT_TRUE(x_->InsideShape(splash.id, 358, 270));
+
+  ASSERT_TRUE(GameRun::WaitForText(dir / "results.log", kFirstFrame, kStartMs)) << tftest::ReadFile(dir / "results.log");
+  // Playing: one window in the desktop's mode, the splash gone.
+  const XWindowInfo window = WaitForWindow(NotSplash);
+  ASSERT_NE(window.id, 0u);
+  EXPECT_EQ(window.width, 1280);
+  EXPECT_EQ(window.height, 1024);
+  EXPECT_TRUE(x_->Windows(kTitle).size() == 1u);
+
+  x_->RequestClose(window.id);
+  EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+
+  const std::string log = tftest::ReadFile(dir / "results.log");
+  EXPECT_EQ(log.rfind("Application \"" + dir.path() + "thornfall\" started on ", 0), 0u) << log;
+  const std::string versions =
       "Parameters:\r\n    -userdatainapp\r\n    -startinfo\r\n    -ver\r\n    -trace\r\n"
       "Framework Versions:\r\n"
       "    fwkLog - Version 1.0\r\n"
@@ -33,17 +102,151 @@ TEST(Startup, UnitsStartInOrderAndTheProgramEndsCleanly) {
       "    fwkImageGIF - Version Alpha.0\r\n"
       "    fwkImage - Version Alpha.0\r\n"
       "    fwkIni - Version 1.0\r\n"
+      "    fwkGraphics - Version Alpha.0\r\n"
       "    fwkState - Version Alpha.0\r\n"
       "    fwkMat - Version 1.0\r\n";
-  ASSERT_EQ(log.rfind("Application \"" + dir.path() + "thornfall\" started on ", 0), 0u) << log;
-  EXPECT_NE(log.find("\r\n" + expected), std::string::npos) << log;
+  EXPECT_NE(log.find("\r\n" + versions), std::string::npos) << log;
+  const std::string search =
+      "GameInitDisplay - Begin\r\n"
+      "  GameInitDisplay - Searching for 800x600 ini resolution.\r\n"
+      "  GameInitDisplay - Searching for 1280x1024 desktop resolution.\r\n"
+      "  GameInitDisplay - Found desktop resolution.\r\n"
+      "GameInitDisplay - End\r\n";
+  EXPECT_NE(log.find(search), std::string::npos) << log;
+  EXPECT_EQ(log.find("GameSetFullscreen"), std::string::npos) << log;
+  EXPECT_NE(log.find("GameShutdown - Begin\r\nGameShutdown - End\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Error: "), std::string::npos) << log;
+
+  const std::string settings = tftest::ReadFile(dir / "settings.ini");
+  for (const char* line : {"Width=1280", "Height=1024", "BPP=32", "Fullscreen=No"}) {
+    EXPECT_NE(settings.find(line), std::string::npos) << line << " in\n" << settings;
+  }
 }
 
-TEST(Startup, QuietRunLeavesNoLogAndUsesTheUserDataFolder) {
+TEST_F(Startup, FullscreenByDefaultCoversTheScreenAndIsRemembered) {
   TempDir dir;
-  ASSERT_EQ(RunProgram(dir, ""), 0);
+  auto game = Prepare(dir);
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+  ASSERT_TRUE(GameRun::WaitForText(dir / "results.log", kFirstFrame, kStartMs)) << tftest::ReadFile(dir / "results.log");
+  const XWindowInfo window = WaitForWindow(NotSplash);
+  ASSERT_NE(window.id, 0u);
+  EXPECT_EQ(window.left, 0);
+  EXPECT_EQ(window.top, 0);
+  EXPECT_EQ(window.width, 1280);
+  EXPECT_EQ(window.height, 1024);
+
+  x_->RequestClose(window.id);
+  EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+  const std::string log = tftest::ReadFile(dir / "results.log");
+  EXPECT_NE(log.find("  GameInitDisplay - Searching for 1280x1024 ini resolution.\r\n"
+                     "  GameInitDisplay - Found INI resolution.\r\n"
+                     "  GameSetFullscreen - Begin\r\n"
+                     "  GameSetFullscreen - End\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("Error: "), std::string::npos) << log;
+  const std::string settings = tftest::ReadFile(dir / "settings.ini");
+  EXPECT_NE(settings.find("Fullscreen=Yes"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("Width=1280"), std::string::npos) << settings;
+}
+
+// A slow software rasteriser makes the program ask first; the question box is a real window that
+// an automated client answers with the keys a user would press.
+TEST_F(Startup, SlowRendererAsksFirstAndTheAnswerDecides) {
+  const std::map<std::string, std::string> softpipe{{"GALLIUM_DRIVER", "softpipe"}};
+  auto question = [&] {
+    XWindowInfo box;
+    tftest::WaitUntil(
+        [&] {
+          for (const XWindowInfo& window : x_->Windows(kTitle)) {
+            if (NotSplash(window)) box = window;
+          }
+          return box.id != 0;
+        },
+        kStartMs);
+    return box;
+  };
+
+  {
+    TempDir dir;
+    auto game = Prepare(dir);
+    ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}, softpipe));
+    const XWindowInfo box = question();
+    ASSERT_NE(box.id, 0u) << tftest::ReadFile(dir / "output.txt");
+    x_->PressKey(box.id, "Escape");  // No
+    EXPECT_EQ(game->Wait(kStartMs), 0);
+    EXPECT_EQ(tftest::ReadFile(dir / "results.log").find("GameInitDisplay"), std::string::npos);
+    EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+  }
+  {
+    TempDir dir;
+    tftest::WriteFile(dir / "settings.ini", "[Video]\r\nFullscreen=No\r\n");
+    auto game = Prepare(dir);
+    ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}, softpipe));
+    const XWindowInfo box = question();
+    ASSERT_NE(box.id, 0u) << tftest::ReadFile(dir / "output.txt");
+    x_->PressKey(box.id, "Return");  // Yes, the default
+    ASSERT_TRUE(GameRun::WaitForText(dir / "results.log", kFirstFrame, kStartMs)) << tftest::ReadFile(dir / "results.log");
+    const XWindowInfo window = WaitForWindow(NotSplash);
+    ASSERT_NE(window.id, 0u);
+    x_->RequestClose(window.id);
+    EXPECT_EQ(game->Wait(kStartMs), 0);
+    EXPECT_NE(tftest::ReadFile(dir / "settings.ini").find("Fullscreen=No"), std::string::npos);
+  }
+}
+
+TEST_F(Startup, QuietRunLeavesNoLogAndUsesTheUserDataFolder) {
+  TempDir dir;
+  auto game = Prepare(dir);
+  ASSERT_TRUE(game->Start(server_->display(), {}));
+  const XWindowInfo splash = WaitForWindow(Splash);
+  ASSERT_NE(splash.id, 0u);
+  // Once the splash has gone the game window is up.
+  ASSERT_TRUE(tftest::WaitUntil([&] { return x_->Windows(kTitle).size() == 1 && NotSplash(x_->Windows(kTitle)[0]); }, kStartMs));
+  const XWindowInfo window = WaitForWindow(NotSplash);
+  usleep(300000);
+  x_->RequestClose(window.id);
+  EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+
+  const std::string data = dir / ".local/share/Thornfall Developers/Thornfall/";
   EXPECT_FALSE(tftest::FileExists(dir / "results.log"));
-  EXPECT_TRUE(tftest::FileExists(dir / ".local/share/Thornfall Developers/Thornfall"));
+  EXPECT_FALSE(tftest::FileExists(data + "results.log")) << tftest::ReadFile(data + "results.log");
+  EXPECT_NE(tftest::ReadFile(data + "settings.ini").find("Fullscreen=Yes"), std::string::npos);
+}
+
+TEST_F(Startup, ClosingTheSplashBeforeTheGameStartsEndsTheProgram) {
+  TempDir dir;
+  auto game = Prepare(dir);
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+  const XWindowInfo splash = WaitForWindow(Splash);
+  ASSERT_NE(splash.id, 0u);
+  x_->RequestClose(splash.id);
+  EXPECT_EQ(game->Wait(kStartMs), 0);
+  const std::string log = tftest::ReadFile(dir / "results.log");
+  EXPECT_EQ(log.find("GameInitDisplay"), std::string::npos) << log;
+  EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+}
+
+TEST_F(Startup, AScreenWithoutAUsableModeEndsStartUpWithTheLoggedError) {
+  // 8-bit colour only: no mode of 16 bits or more to play in.
+  StartServer("1024x768x8");
+  TempDir dir;
+  auto game = Prepare(dir);
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+  EXPECT_EQ(game->Wait(kStartMs), 1);
+  const std::string log = tftest::ReadFile(dir / "results.log");
+  EXPECT_NE(log.find("Error: GameInitDisplay - Unable to find suitable display mode.\r\n"), std::string::npos) << log;
+  EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+}
+
+TEST(StartupWithoutDisplay, TheProgramSaysSoAndFails) {
+  TempDir dir;
+  GameRun game(THORNFALL_BINARY, dir.path());
+  ASSERT_TRUE(game.Start("", {"-userdatainapp"}, {{"SDL_VIDEODRIVER", "x11"}}));
+  EXPECT_EQ(game.Wait(kStartMs), 1);
+  EXPECT_NE(tftest::ReadFile(dir / "results.log").find("Error: PlatformStart - Unable to start the video system: "),
+            std::string::npos);
+  EXPECT_NE(tftest::ReadFile(dir / "output.txt").find("no display to show the game on"), std::string::npos);
 }
 
 }  // namespace
