@@ -5,7 +5,9 @@
 
 #include <SDL.h>
 #include <SDL_shape.h>
+#include <SDL_syswm.h>
 #include <dlfcn.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -294,6 +296,30 @@ bool Translate(const SDL_Event& in, platformEvent& out) {
   }
 }
 
+// Sleeps until the windowing system has input for the program or the time is up. On X11 that
+// is a poll on the display connection, which SDL's pump has just drained. SDL's own waiting is
+// not used: it wakes itself with a message to one of the program's windows on a second
+// connection, and when that window is destroyed before the server gets to the message, Xlib
+// reports the error when SDL closes the connection at the end, by ending the process with
+// status 1. Elsewhere (offscreen, Wayland) this simply sleeps.
+void WaitForInput(int32_t timeoutMs) {
+  int fd = -1;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver != nullptr && std::strcmp(driver, "x11") == 0 && !gPlatform.windows.empty()) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(gPlatform.windows.begin()->second.window, &info) && info.subsystem == SDL_SYSWM_X11) {
+      fd = ConnectionNumber(info.info.x11.display);
+    }
+  }
+  if (fd < 0) {
+    SDL_Delay(static_cast<Uint32>(timeoutMs));
+    return;
+  }
+  pollfd input{fd, POLLIN, 0};
+  poll(&input, 1, timeoutMs);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -312,6 +338,15 @@ bool PlatformStart() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     LogError(std::string("PlatformStart - Unable to start the video system: ") + SDL_GetError());
+    return false;
+  }
+  // Without a reachable display SDL falls back to a driver that shows nothing, and the game
+  // would play unseen until killed. Such a driver is used only when asked for by name.
+  const std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  if ((driver == "offscreen" || driver == "dummy") && (asked == nullptr || driver != asked)) {
+    LogError("PlatformStart - Unable to start the video system: no display could be opened.");
+    SDL_Quit();
     return false;
   }
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -734,13 +769,11 @@ bool PlatformPollEvent(platformEvent& event) {
 bool PlatformWaitEvent(platformEvent& event, int32_t timeoutMs) {
   if (!gPlatform.started) return false;
   const Uint32 start = SDL_GetTicks();
-  SDL_Event in;
   for (;;) {
+    if (PlatformPollEvent(event)) return true;
     const int32_t elapsed = static_cast<int32_t>(SDL_GetTicks() - start);
-    const int32_t left = timeoutMs > elapsed ? timeoutMs - elapsed : 0;
-    if (!SDL_WaitEventTimeout(&in, left)) return false;
-    if (Translate(in, event)) return true;
-    if (left == 0) return false;
+    if (elapsed >= timeoutMs) return false;
+    WaitForInput(timeoutMs - elapsed);
   }
 }
 
