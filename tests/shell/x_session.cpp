@@ -217,6 +217,7 @@ bool GameRun::Start(const std::string& display, const std::vector<std::string>& 
     else setenv("DISPLAY", display.c_str(), 1);
     setenv("HOME", folder_.c_str(), 1);
     unsetenv("XDG_DATA_HOME");
+    unsetenv("SDL_VIDEODRIVER");
     for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
     const int output = open((folder_ + "output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(output, 1);
