@@ -202,7 +202,12 @@ TEST_F(Startup, QuietRunLeavesNoLogAndUsesTheUserDataFolder) {
   const XWindowInfo splash = WaitForWindow(Splash);
   ASSERT_NE(splash.id, 0u);
   // Once the splash has gone the game window is up.
-  ASSERT_TRUE(tftest::WaitUntil([&] { return x_->Windows(kTitle).size() == 1 && NotSplash(x_->Windows(kTitle)[0]); }, kStartMs));
+  ASSERT_TRUE(tftest::WaitUntil(
+      [&] {
+        const std::vector<XWindowInfo> windows = x_->Windows(kTitle);
+        return windows.size() == 1 && NotSplash(windows[0]);
+      },
+      kStartMs));
   const XWindowInfo window = WaitForWindow(NotSplash);
   usleep(300000);
   x_->RequestClose(window.id);
