@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <map>
@@ -410,7 +411,13 @@ bool PlatformMonitorModes(int32_t monitor, std::vector<platformMode>& modes) {
   for (int k = 0; k <= count; ++k) {
     SDL_DisplayMode mode{};
     if (!ModeByNumber(monitor, k, mode)) continue;
-    modes.push_back(platformMode{static_cast<uint32_t>(mode.w), static_cast<uint32_t>(mode.h), BitsOf(mode.format), k});
+    platformMode listed{static_cast<uint32_t>(mode.w), static_cast<uint32_t>(mode.h), BitsOf(mode.format), k};
+    // The same size and depth at a lower refresh rate comes later in the system's list; the
+    // callers know no refresh rates, so only the fastest of each is offered.
+    const bool repeat = std::any_of(modes.begin(), modes.end(), [&](const platformMode& m) {
+      return m.width == listed.width && m.height == listed.height && m.bitsPerPixel == listed.bitsPerPixel;
+    });
+    if (!repeat) modes.push_back(listed);
   }
   return true;
 }
