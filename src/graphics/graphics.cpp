@@ -99,14 +99,14 @@ bool FetchVertexArrayEntryPoints() {
 // the initial state and the swap interval are settled before the shell makes its windows.
 void Probe() {
   if (PlatformMonitorCount() <= 0) return;  // no video device
-  platformWindowSpec spec;
-  spec.title = "application";
-  spec.width = 1;
-  spec.height = 1;
-  spec.bordered = false;
-  spec.opengl = true;
-  spec.visible = false;
-  const int32_t window = PlatformWindowCreate(spec);
+  platformWindowSetup setup;
+  setup.title = "application";
+  setup.width = 1;
+  setup.height = 1;
+  setup.bordered = false;
+  setup.opengl = true;
+  setup.visible = false;
+  const int32_t window = PlatformWindowCreate(setup);
   if (window == 0) return;
   const int32_t id = GraphicsDisplayNew(window, "application", 0);
   // The entry points are looked up while a context lives, since the OpenGL library may be

@@ -473,16 +473,16 @@ bool PlatformMonitorsRestoreDesktop() {
 // ---------------------------------------------------------------------------------------------
 // Windows
 
-int32_t PlatformWindowCreate(const platformWindowSpec& spec) {
+int32_t PlatformWindowCreate(const platformWindowSetup& setup) {
   if (!gPlatform.started) {
     SDL_SetError("The video system is not started.");
     return 0;
   }
-  Uint32 flags = spec.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
-  if (spec.opengl) flags |= SDL_WINDOW_OPENGL;
-  if (!spec.bordered) flags |= SDL_WINDOW_BORDERLESS;
-  SDL_Window* window = SDL_CreateWindow(spec.title.c_str(), spec.left, spec.top, spec.width > 0 ? spec.width : 1,
-                                        spec.height > 0 ? spec.height : 1, flags);
+  Uint32 flags = setup.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+  if (setup.opengl) flags |= SDL_WINDOW_OPENGL;
+  if (!setup.bordered) flags |= SDL_WINDOW_BORDERLESS;
+  SDL_Window* window = SDL_CreateWindow(setup.title.c_str(), setup.left, setup.top, setup.width > 0 ? setup.width : 1,
+                                        setup.height > 0 ? setup.height : 1, flags);
   if (window == nullptr) return 0;
   const int32_t id = static_cast<int32_t>(SDL_GetWindowID(window));
   gPlatform.windows[id] = WindowRecord{window, nullptr, {}};

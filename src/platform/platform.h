@@ -55,7 +55,7 @@ bool PlatformMonitorsRestoreDesktop();
 // ---------------------------------------------------------------------------------------------
 // Windows
 
-struct platformWindowSpec {
+struct platformWindowSetup {
   std::string title;
   int32_t left = 0;  // position of the client area on the desktop
   int32_t top = 0;
@@ -66,7 +66,7 @@ struct platformWindowSpec {
   bool visible = true;
 };
 
-int32_t PlatformWindowCreate(const platformWindowSpec& spec);
+int32_t PlatformWindowCreate(const platformWindowSetup& setup);
 // A borderless window cut to the shape of the picture's alpha (pixels 0xAARRGGBB, alpha > 127
 // visible), showing the picture, centred on the primary monitor and dragged by its body.
 int32_t PlatformShapedWindowCreate(const std::string& title, const uint32_t* pixels, int32_t width, int32_t height);

@@ -24,21 +24,21 @@ bool RenderFormCreate(renderForm& form, const std::string& caption, int32_t owne
   platformRect owner;
   if (!PlatformWindowGetRect(ownerWindow, owner)) owner = MonitorRect(PlatformMonitorPrimary());
 
-  platformWindowSpec spec;
-  spec.title = caption;
-  spec.width = kRenderFormWidth;
-  spec.height = kRenderFormHeight;
-  spec.left = RenderFormCentre(owner.left, owner.width, spec.width);
-  spec.top = RenderFormCentre(owner.top, owner.height, spec.height);
-  spec.bordered = true;
-  spec.opengl = true;
-  spec.visible = true;
-  form.window = PlatformWindowCreate(spec);
+  platformWindowSetup setup;
+  setup.title = caption;
+  setup.width = kRenderFormWidth;
+  setup.height = kRenderFormHeight;
+  setup.left = RenderFormCentre(owner.left, owner.width, setup.width);
+  setup.top = RenderFormCentre(owner.top, owner.height, setup.height);
+  setup.bordered = true;
+  setup.opengl = true;
+  setup.visible = true;
+  form.window = PlatformWindowCreate(setup);
   if (form.window == 0) return false;
   if (!windowsMouse) PlatformCursorShow(false);
   form.monitor = PlatformMonitorPrimary();
-  form.windowedWidth = spec.width;
-  form.windowedHeight = spec.height;
+  form.windowedWidth = setup.width;
+  form.windowedHeight = setup.height;
   return true;
 }
 

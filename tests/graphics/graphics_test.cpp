@@ -88,11 +88,11 @@ class GraphicsDisplayTest : public ::testing::Test {
   }
 
   int32_t Window(bool opengl = true) {
-    platformWindowSpec spec;
-    spec.width = kWidth;
-    spec.height = kHeight;
-    spec.opengl = opengl;
-    windows_.push_back(PlatformWindowCreate(spec));
+    platformWindowSetup setup;
+    setup.width = kWidth;
+    setup.height = kHeight;
+    setup.opengl = opengl;
+    windows_.push_back(PlatformWindowCreate(setup));
     EXPECT_NE(windows_.back(), 0) << PlatformErrorText();
     return windows_.back();
   }

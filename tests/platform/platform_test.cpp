@@ -37,14 +37,14 @@ platformRect RectOf(int32_t window) {
 }
 
 int32_t MakeWindow(int32_t left, int32_t top, int32_t width, int32_t height, bool opengl = false) {
-  platformWindowSpec spec;
-  spec.title = "test";
-  spec.left = left;
-  spec.top = top;
-  spec.width = width;
-  spec.height = height;
-  spec.opengl = opengl;
-  return PlatformWindowCreate(spec);
+  platformWindowSetup setup;
+  setup.title = "test";
+  setup.left = left;
+  setup.top = top;
+  setup.width = width;
+  setup.height = height;
+  setup.opengl = opengl;
+  return PlatformWindowCreate(setup);
 }
 
 TEST_F(PlatformTest, MonitorModesCountXrgbAsThirtyTwoBitsAndNameTheDesktopMode) {
@@ -243,7 +243,7 @@ TEST(PlatformNotStarted, EverythingFailsSoftly) {
   std::vector<platformMode> modes{platformMode{}};
   EXPECT_FALSE(PlatformMonitorModes(0, modes));
   EXPECT_TRUE(modes.empty());
-  EXPECT_EQ(PlatformWindowCreate(platformWindowSpec{}), 0);
+  EXPECT_EQ(PlatformWindowCreate(platformWindowSetup{}), 0);
   EXPECT_FALSE(PlatformMonitorsRestoreDesktop());
   EXPECT_FALSE(PlatformOpenGLAccelerated());
   EXPECT_EQ(PlatformGLProcAddress("glClear"), nullptr);
