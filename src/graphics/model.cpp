@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "graphics/model_internal.h"
 #include "graphics/texture_tiles.h"
 #include "image/image.h"
 
@@ -65,6 +66,7 @@ int32_t gNextModel = 1;
 int32_t gNextTexture = 1;
 modelFontRebuilder gFontRebuilder;
 bool gStarted = false;
+bool gVertexArraysAllowed = true;
 
 registryEntry* Entry(int32_t display) {
   for (registryEntry& entry : gRegistry) {
@@ -262,7 +264,7 @@ void DrawImmediate(const modelRecord& model) {
 }
 
 void DrawGeometry(const modelRecord& model) {
-  if (GraphicsVertexArraysAvailable()) {
+  if (gVertexArraysAllowed && GraphicsVertexArraysAvailable()) {
     DrawVertexArrays(model);
   } else {
     DrawImmediate(model);
@@ -504,6 +506,8 @@ int32_t TextureGetReferences(int32_t texture) {
   const textureRecord* record = FindTexture(texture);
   return record ? record->references : 0;
 }
+
+void ModelAllowVertexArrays(bool allow) { gVertexArraysAllowed = allow; }
 
 void ModelSetFontRebuilder(modelFontRebuilder rebuilder) { gFontRebuilder = std::move(rebuilder); }
 

@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "graphics/model_internal.h"
 #include "graphics/texture_tiles.h"
 #include "image/image.h"
 #include "platform/platform.h"
@@ -130,6 +131,17 @@ TEST(TextureTiles, BorderRepeatsEdgePixels) {
 // ---------------------------------------------------------------------------------------------
 // On a display
 
+// A visible OpenGL window of that client size; the description's type is taken from the
+// platform's own declaration.
+template <typename Description>
+int32_t OpenGLWindow(int32_t (*create)(const Description&), int32_t width, int32_t height) {
+  Description description;
+  description.width = width;
+  description.height = height;
+  description.opengl = true;
+  return create(description);
+}
+
 class ModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -147,11 +159,7 @@ class ModelTest : public ::testing::Test {
   virtual std::vector<std::string> Switches() { return {}; }
 
   int32_t Display(int32_t width, int32_t height) {
-    platformWindowSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.opengl = true;
-    windows_.push_back(PlatformWindowCreate(spec));
+    windows_.push_back(OpenGLWindow(&PlatformWindowCreate, width, height));
     width_ = width;
     height_ = height;
     const int32_t id = GraphicsDisplayNew(windows_.back(), "main", 0);
@@ -238,6 +246,12 @@ TEST_F(ModelTest, ImageModelsDrawTheirPictureExactlyAcrossTileSeams) {
     for (int32_t i = 0; i < ModelGetPolygonCount(model); ++i) ModelSetPolygon(raw, i, ModelGetPolygon(model, i));
     EXPECT_EQ(TextureGetReferences(texture), 2);
     ModelRender(raw);
+    EXPECT_EQ(Mismatches(image), 0);
+    // And so does the path taken without vertex arrays.
+    ModelAllowVertexArrays(false);
+    Frame();
+    ModelRender(raw);
+    ModelAllowVertexArrays(true);
     EXPECT_EQ(Mismatches(image), 0);
     ModelFree(raw);
     EXPECT_EQ(raw, 0);
@@ -353,7 +367,9 @@ TEST_F(ModelTest, GeometryEditing) {
 
 TEST_F(ModelTest, ColourPositionRotationAndUntexturedTriangles) {
   const int32_t display = Display(64, 64);
-  for (int32_t kind : {kModelImmediate, kModelCompiled}) {
+  for (int pass = 0; pass < 4; ++pass) {
+    const int32_t kind = pass % 2 == 0 ? kModelImmediate : kModelCompiled;
+    ModelAllowVertexArrays(pass < 2);
     Frame();
     int32_t model = ModelNew(display, kind);
     // A 10 x 10 square as two triangles.
@@ -383,6 +399,7 @@ TEST_F(ModelTest, ColourPositionRotationAndUntexturedTriangles) {
     EXPECT_EQ(frame[15 * 64 + 55], 0xFF000000u);
     ModelFree(model);
   }
+  ModelAllowVertexArrays(true);
 }
 
 TEST_F(ModelTest, ShiftedTexCoordsWaitForTheNextCompile) {
