@@ -507,6 +507,8 @@ int32_t TextureGetReferences(int32_t texture) {
   return record ? record->references : 0;
 }
 
+bool ModelDisplayKnown(int32_t display) { return Entry(display) != nullptr; }
+
 void ModelAllowVertexArrays(bool allow) { gVertexArraysAllowed = allow; }
 
 void ModelSetFontRebuilder(modelFontRebuilder rebuilder) { gFontRebuilder = std::move(rebuilder); }

@@ -6,8 +6,8 @@
 
 #include "core/log.h"
 #include "data/data_file.h"
-#include "graphics/graphics.h"
 #include "graphics/model.h"
+#include "graphics/model_internal.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ int32_t Fail(const std::string& text, int32_t& model) {
 }  // namespace
 
 int32_t ModelOpenMS3D(int32_t display, const std::string& fileName) {
-  if (!GraphicsDisplayExists(display)) {
+  if (!ModelDisplayKnown(display)) {
     LogError("ModelOpenMS3D - Invalid display ID \"" + std::to_string(display) + "\".");
     return 0;
   }
