@@ -571,6 +571,51 @@ TEST_F(ModelTest, ModelsDrawTheSameAfterContextRecreation) {
   ImageFree(plain);
 }
 
+TEST_F(ModelTest, RecompileRefusesPicturesThatChangedSizeAndHandsFontsToTheirUnit) {
+  const int32_t display = Display(64, 64);
+  imageData* image = Picture(80, 40, "shrinking");
+  int32_t model = ModelOpenImageData(
+      display, image, [](imageData* rebuilt) {
+        imageData* smaller = Picture(40, 40, "shrinking");
+        ImageCopy(rebuilt, smaller);
+        ImageFree(smaller);
+      }, false);
+  ASSERT_NE(model, 0);
+  // Font textures are rebuilt by the font unit, tile by tile, into newly generated names.
+  imageData* glyphs = Picture(64, 64, "Bin\\Fonts\\small.FoT");
+  const int32_t font = ModelTextureExtract(display, glyphs, false, false, false);
+  ASSERT_NE(font, 0);
+  std::vector<std::string> calls;
+  ModelSetFontRebuilder({[&](const std::string& file) {
+                           calls.push_back("start " + file);
+                           return 7;
+                         },
+                         [&](int32_t file, int32_t texture, int32_t tile) {
+                           calls.push_back("texel " + std::to_string(file) + " " + std::to_string(texture == font) +
+                                           " " + std::to_string(tile) + " " +
+                                           std::to_string(TextureGetTiles(texture)[0].name != 0));
+                         },
+                         [&](int32_t file) { calls.push_back("close " + std::to_string(file)); }});
+  ModelAssetsRelease();
+  GraphicsDisplaysFreeRC();
+  GraphicsDisplaysRecreateRC();
+  ModelAssetsRecompile();
+  EXPECT_TRUE(Logged("ModelAssetsRecompile - Unable to rebuild image \"shrinking\" for model."));
+  EXPECT_EQ(calls, (std::vector<std::string>{"start Bin\\Fonts\\small.FoT", "texel 7 1 0 1", "close 7"}));
+  // Without a font file the font texture is reported and left empty.
+  ModelSetFontRebuilder({[](const std::string&) { return 0; }, nullptr, nullptr});
+  ModelAssetsRelease();
+  ModelAssetsRecompile();
+  EXPECT_TRUE(Logged("ModelAssetsRecompile - Could not reread font file."));
+  ModelSetFontRebuilder({});
+  // A texture no model uses is freed with its display.
+  GraphicsDisplayClose(display);
+  EXPECT_FALSE(TextureExists(font));
+  EXPECT_FALSE(ModelExists(model));
+  ImageFree(image);
+  ImageFree(glyphs);
+}
+
 TEST_F(ModelTest, RecompileReportsADisplayWithoutContext) {
   const int32_t display = Display(32, 32);
   ModelAssetsRelease();
