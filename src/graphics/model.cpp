@@ -376,7 +376,15 @@ int32_t ModelTextureExtract(int32_t display, const imageData* image, bool tiled,
     tile.y1 = image->height - 1;
     tile.textureWidth = image->width;
     tile.textureHeight = image->height;
+    ClearGLErrors();
     TextureUploadTile(texture->id, index, image->pixels.data(), image->width, image->height);
+    // An untiled texture has the picture's own size, which the implementation may refuse; an
+    // empty texture would otherwise pass for a good one.
+    if (glGetError() != GL_NO_ERROR) {
+      LogError("ModelTextureExtract - Unable to extract image \"" + image->fileName + "\" for model.");
+      TextureFree(texture->id);
+      return 0;
+    }
     return texture->id;
   }
   texture->repeat = false;

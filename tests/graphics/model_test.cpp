@@ -322,6 +322,18 @@ TEST_F(ModelTest, FailuresAreLoggedExactly) {
   EXPECT_EQ(ModelOpen(display, dir_ / "broken.tga"), 0);
   EXPECT_TRUE(Logged("ModelTextureExtract - Unable to extract image \"" + (dir_ / "broken.tga") + "\" for model."));
   EXPECT_EQ(TextureFind(display, dir_ / "broken.tga"), 0);
+  // An untiled picture wider than the implementation accepts gives no texture.
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  imageData* wide = Picture(largest + 1, 1, "too wide");
+  EXPECT_EQ(ModelTextureExtract(display, wide, false, false, false), 0);
+  EXPECT_TRUE(Logged("ModelTextureExtract - Unable to extract image \"too wide\" for model."));
+  EXPECT_EQ(TextureFind(display, "too wide"), 0);
+  // Tiled, the same picture is cut into tiles the implementation takes.
+  int32_t model = ModelOpenImageData(display, wide, nullptr, false);
+  EXPECT_NE(model, 0);
+  ModelFree(model);
+  ImageFree(wide);
 }
 
 TEST_F(ModelTest, GeometryEditing) {
