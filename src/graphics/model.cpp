@@ -703,16 +703,13 @@ void ModelSetPolygon(int32_t id, int32_t index, const modelPolygon& polygon) {
   if (static_cast<size_t>(index) >= model->polygons.size()) model->polygons.resize(static_cast<size_t>(index) + 1);
   const std::vector<int32_t> before = DistinctTextures(*model);
   model->polygons[static_cast<size_t>(index)] = stored;
-  // References follow the set of distinct textures, so replacing a triangle neither leaks nor
-  // double-counts one.
-  const std::vector<int32_t> after = DistinctTextures(*model);
-  for (int32_t texture : after) {
+  // A texture is counted once per model, when a triangle first brings it. Replacing a triangle
+  // does not release the texture it used: the caller may still hold that texture's id, and the
+  // display's closing frees it in any case.
+  for (int32_t texture : DistinctTextures(*model)) {
     if (std::find(before.begin(), before.end(), texture) == before.end()) {
       if (textureRecord* record = FindTexture(texture)) ++record->references;
     }
-  }
-  for (int32_t texture : before) {
-    if (std::find(after.begin(), after.end(), texture) == after.end()) TextureRelease(texture);
   }
 }
 

@@ -498,6 +498,35 @@ TEST_F(ModelTest, TexturesAreSharedAndFreedWithTheirLastModel) {
   ImageFree(image);
 }
 
+TEST_F(ModelTest, ATextureIsCountedOncePerModel) {
+  const int32_t display = Display(32, 32);
+  imageData* a = Picture(16, 16, "a");
+  imageData* b = Picture(16, 16, "b");
+  const int32_t textureA = ModelTextureExtract(display, a, false, false, false);
+  const int32_t textureB = ModelTextureExtract(display, b, false, false, false);
+  EXPECT_EQ(TextureGetReferences(textureA), 0);
+  int32_t model = ModelNew(display, kModelImmediate);
+  ModelSetVertex(model, 0, {});
+  modelPolygon polygon;
+  polygon.textures.push_back({textureA, 0});
+  ModelSetPolygon(model, 0, polygon);
+  ModelSetPolygon(model, 1, polygon);
+  polygon.textures = {{textureB, 0}, {textureA, 0}};
+  ModelSetPolygon(model, 2, polygon);
+  // A reference to a texture that does not exist is not kept.
+  polygon.textures = {{textureB + 100, 0}};
+  ModelSetPolygon(model, 3, polygon);
+  EXPECT_TRUE(ModelGetPolygon(model, 3).textures.empty());
+  EXPECT_EQ(TextureGetReferences(textureA), 1);
+  EXPECT_EQ(TextureGetReferences(textureB), 1);
+  ModelRender(model);
+  ModelFree(model);
+  EXPECT_FALSE(TextureExists(textureA));
+  EXPECT_FALSE(TextureExists(textureB));
+  ImageFree(a);
+  ImageFree(b);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Rebuild after the contexts were re-created
 
