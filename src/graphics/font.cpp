@@ -1,0 +1,575 @@
+#include "graphics/font.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <set>
+
+#include "core/log.h"
+#include "core/util.h"
+#include "data/data_file.h"
+#include "graphics/font_file.h"
+#include "graphics/graphics.h"
+#include "graphics/model.h"
+#include "image/image.h"
+
+namespace {
+
+struct fontData {
+  int32_t id = 0;
+  std::string fileName;
+  std::string fontName;
+  uint8_t firstChar = 0;
+  uint8_t lastChar = 0;
+  uint8_t alpha = 255, blue = 0, green = 0, red = 0;
+  // Glyph models made; slots at or beyond it were not supplied by the file and are absent.
+  int32_t glyphCount = 0;
+  int32_t height = 0;
+  std::array<uint8_t, 256> widths{};
+  std::array<int32_t, 256> glyphs{};
+  int32_t texture = 0;
+  // A rebuild failed; the font counts as gone and is freed at the next font call.
+  bool broken = false;
+};
+
+// One display's fonts, in ascending id order.
+struct fontRegistryEntry {
+  int32_t display = 0;
+  std::vector<fontData> fonts;
+};
+
+std::vector<fontRegistryEntry> gRegistry;
+int32_t gNextId = 1;
+bool gStarted = false;
+// Files opened for a rebuild and not yet closed.
+std::set<int32_t> gRebuildFiles;
+
+constexpr int32_t kSkipPiece = 1024;
+constexpr float kGlyphDepth = -5.0f;
+
+fontRegistryEntry* Entry(int32_t display) {
+  for (fontRegistryEntry& entry : gRegistry) {
+    if (entry.display == display) return &entry;
+  }
+  return nullptr;
+}
+
+// The live font of that id, or nothing.
+fontData* Find(int32_t font) {
+  int32_t displayIndex = -1;
+  int32_t fontIndex = -1;
+  FontFind(font, displayIndex, fontIndex);
+  if (displayIndex < 0) return nullptr;
+  return &gRegistry[static_cast<size_t>(displayIndex)].fonts[static_cast<size_t>(fontIndex)];
+}
+
+bool Present(const fontData& font, unsigned char ch) {
+  if (ch < font.firstChar || ch > font.lastChar) return false;
+  return ch - font.firstChar < font.glyphCount;
+}
+
+// A character's advance; a cell of width 0 advances nothing rather than moving the pen back.
+int32_t Advance(const fontData& font, unsigned char ch) {
+  const int32_t w = font.widths[ch - font.firstChar];
+  return w > 0 ? w - 1 : 0;
+}
+
+int32_t TextWidth(const fontData& font, const std::string& text) {
+  int32_t width = 0;
+  for (unsigned char ch : text) {
+    if (Present(font, ch)) width += Advance(font, ch);
+  }
+  return width;
+}
+
+// Draws one line; maxWidth 0 draws it whole.
+void DrawLine(const fontData& font, int32_t x, int32_t y, int32_t maxWidth, const std::string& text) {
+  int32_t pen = 0;
+  for (unsigned char ch : text) {
+    if (!Present(font, ch)) continue;
+    const int32_t advance = Advance(font, ch);
+    if (maxWidth > 0 && pen + advance > maxWidth) return;
+    const int32_t glyph = font.glyphs[ch - font.firstChar];
+    ModelSetPosition(glyph, static_cast<float>(x + pen), static_cast<float>(y), kGlyphDepth);
+    ModelRender(glyph);
+    pen += advance;
+  }
+}
+
+void FreeFont(fontData& font) {
+  for (int32_t i = 0; i < font.glyphCount; ++i) ModelFree(font.glyphs[static_cast<size_t>(i)]);
+  font.glyphCount = 0;
+  // A texture no glyph came to use is not released by the models.
+  if (font.texture != 0 && TextureExists(font.texture) && TextureGetReferences(font.texture) <= 0) {
+    TextureFree(font.texture);
+  }
+  font.texture = 0;
+}
+
+// Frees fonts whose rebuild failed. Not called from the rebuild itself: the model unit is still
+// walking its textures then.
+void SweepBroken() {
+  for (fontRegistryEntry& entry : gRegistry) {
+    for (size_t i = 0; i < entry.fonts.size();) {
+      if (entry.fonts[i].broken) {
+        FreeFont(entry.fonts[i]);
+        entry.fonts.erase(entry.fonts.begin() + static_cast<std::ptrdiff_t>(i));
+      } else {
+        ++i;
+      }
+    }
+  }
+}
+
+void DisplayAdd(int32_t display) {
+  if (Entry(display) != nullptr) return;
+  fontRegistryEntry entry;
+  entry.display = display;
+  gRegistry.push_back(std::move(entry));
+}
+
+void DisplayRemove(int32_t display) {
+  for (size_t i = 0; i < gRegistry.size(); ++i) {
+    if (gRegistry[i].display != display) continue;
+    for (fontData& font : gRegistry[i].fonts) FreeFont(font);
+    gRegistry.erase(gRegistry.begin() + static_cast<std::ptrdiff_t>(i));
+    return;
+  }
+}
+
+// The picture's bytes (red, green, blue, alpha) as 0xAARRGGBB pixels.
+std::vector<uint32_t> PicturePixels(const uint8_t* bytes) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(kFontPictureSide) * kFontPictureSide);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const uint8_t* p = bytes + i * 4;
+    pixels[i] = (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+  }
+  return pixels;
+}
+
+// The font's texture with its first picture as tile 0: 32 bits, linear, wrapping, 64 x 64.
+int32_t MakeTexture(int32_t display, const std::string& file, const std::vector<uint8_t>& picture) {
+  imageData* image = nullptr;
+  ImageNew(image);
+  image->fileName = file;
+  image->width = kFontPictureSide;
+  image->height = kFontPictureSide;
+  image->bitsPerPixel = 32;
+  image->pixels = PicturePixels(picture.data());
+  const int32_t texture = ModelTextureExtract(display, image, false, true, true);
+  ImageFree(image);
+  if (texture != 0) TextureSetTileSize(texture, kFontPictureSide, kFontPictureSide);
+  return texture;
+}
+
+// The glyph model of a cell of width w at (x, y) of the tile.
+int32_t MakeGlyph(int32_t display, const fontData& font, int32_t tile, int32_t x, int32_t y, int32_t w) {
+  const int32_t glyph = ModelNew(display, kModelCompiled);
+  if (glyph == 0) return 0;
+  const float right = static_cast<float>(w - 1);
+  const float bottom = static_cast<float>(font.height - 1);
+  const float side = static_cast<float>(kFontPictureSide);
+  const float u0 = static_cast<float>(x) / side;
+  const float u1 = static_cast<float>(x + w - 1) / side;
+  const float v0 = static_cast<float>(y) / side;
+  const float v1 = static_cast<float>(y + font.height - 1) / side;
+  ModelSetVertex(glyph, 0, {0, 0, kGlyphDepth});
+  ModelSetVertex(glyph, 1, {0, bottom, kGlyphDepth});
+  ModelSetVertex(glyph, 2, {right, bottom, kGlyphDepth});
+  ModelSetVertex(glyph, 3, {right, 0, kGlyphDepth});
+  ModelSetTexCoord(glyph, 0, {u0, v0});
+  ModelSetTexCoord(glyph, 1, {u0, v1});
+  ModelSetTexCoord(glyph, 2, {u1, v1});
+  ModelSetTexCoord(glyph, 3, {u1, v0});
+  const int32_t corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
+  for (int32_t t = 0; t < 2; ++t) {
+    modelPolygon polygon;
+    polygon.textures.push_back({font.texture, tile});
+    for (int32_t c = 0; c < 3; ++c) polygon.corners[c] = {corners[t][c], 0, corners[t][c]};
+    ModelSetPolygon(glyph, t, polygon);
+  }
+  ModelSetName(glyph, font.fontName);
+  ModelSetColor(glyph, font.red, font.green, font.blue, font.alpha);
+  ModelCompile(glyph);
+  return glyph;
+}
+
+bool ReadWord(int32_t handle, uint16_t& value) {
+  uint8_t bytes[2];
+  if (!DataFileReadExact(handle, bytes, 2)) return false;
+  value = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+  return true;
+}
+
+std::string RebuildFailure(const std::string& what, const std::string& file) {
+  return "FontRebuildTexel -" + what + " when rebuilding font \"" + file + "\".  Font deleted.";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Start and end
+
+void FontStart() {
+  if (gStarted) return;
+  gStarted = true;
+  LogVersion("fwkFont - Version 1.0");
+  gNextId = 1;
+  GraphicsDisplayRegistrySet(
+      graphicsRegistry::kFont, [](int32_t id, int32_t) { DisplayAdd(id); }, [](int32_t id) { DisplayRemove(id); });
+  // The model unit hands over textures by file name; the font behind a texture is found from
+  // the texture itself when its tiles are re-read.
+  ModelSetFontRebuilder({[](const std::string& file) {
+                           int32_t font = 0;
+                           return FontRebuildStart(0, file, font);
+                         },
+                         [](int32_t file, int32_t texture, int32_t tile) {
+                           int32_t font = 0;
+                           for (const fontRegistryEntry& entry : gRegistry) {
+                             for (const fontData& data : entry.fonts) {
+                               if (data.texture == texture && !data.broken) font = data.id;
+                             }
+                           }
+                           FontRebuildTexel(font, file, texture, tile);
+                         },
+                         [](int32_t file) { FontRebuildClose(file); }});
+}
+
+void FontEnd() {
+  if (!gStarted) return;
+  gStarted = false;
+  GraphicsDisplayRegistrySet(graphicsRegistry::kFont, nullptr, nullptr);
+  ModelSetFontRebuilder({});
+  while (!gRegistry.empty()) DisplayRemove(gRegistry.front().display);
+  for (int32_t file : gRebuildFiles) DataFileClose(file);
+  gRebuildFiles.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening, finding, deleting
+
+int32_t FontOpen(int32_t display, const std::string& file) {
+  SweepBroken();
+  fontRegistryEntry* entry = Entry(display);
+  if (entry == nullptr) return 0;
+  if (const int32_t existing = FontFindByFile(display, file); existing != 0) return existing;
+
+  fontFile source;
+  if (!FontFileRead(file, source)) return 0;
+
+  fontData font;
+  font.id = gNextId++;
+  font.fileName = file;
+  font.fontName = source.name;
+  font.firstChar = source.firstChar;
+  font.lastChar = source.lastChar;
+  font.height = source.height;
+
+  // Every picture chunk becomes a tile, also one whose characters all lie past the header's
+  // range: a rebuild reads the chunks back one per tile.
+  std::vector<int32_t> tiles;
+  for (size_t p = 0; p < source.pictures.size(); ++p) {
+    int32_t tile = -1;
+    if (font.texture == 0) {
+      font.texture = MakeTexture(display, file, source.pictures[p]);
+      if (font.texture != 0) tile = 0;
+    } else {
+      tile = TextureAddTile(font.texture);
+      if (tile >= 0) TextureUploadTile(font.texture, tile, PicturePixels(source.pictures[p].data()).data(), kFontPictureSide, kFontPictureSide);
+    }
+    if (tile < 0) {
+      FreeFont(font);
+      return 0;
+    }
+    tiles.push_back(tile);
+  }
+  // The reader fills slots 0 .. glyphCount - 1, never more than the header's range holds.
+  for (int32_t slot = 0; slot < source.glyphCount; ++slot) {
+    const fontGlyphPlace& place = source.places[static_cast<size_t>(slot)];
+    const uint8_t w = source.widths[static_cast<size_t>(slot)];
+    font.widths[static_cast<size_t>(slot)] = w;
+    const int32_t glyph = MakeGlyph(display, font, tiles[static_cast<size_t>(place.picture)], place.x, place.y, w);
+    if (glyph == 0) {
+      FreeFont(font);
+      return 0;
+    }
+    font.glyphs[static_cast<size_t>(slot)] = glyph;
+    ++font.glyphCount;
+  }
+  entry->fonts.push_back(std::move(font));
+  return entry->fonts.back().id;
+}
+
+void FontDelete(int32_t font) {
+  SweepBroken();
+  int32_t displayIndex = -1;
+  int32_t fontIndex = -1;
+  FontFind(font, displayIndex, fontIndex);
+  if (displayIndex < 0) return;
+  std::vector<fontData>& fonts = gRegistry[static_cast<size_t>(displayIndex)].fonts;
+  FreeFont(fonts[static_cast<size_t>(fontIndex)]);
+  fonts.erase(fonts.begin() + fontIndex);
+}
+
+void FontFind(int32_t font, int32_t& displayIndex, int32_t& fontIndex) {
+  displayIndex = -1;
+  fontIndex = -1;
+  if (font <= 0) return;
+  for (size_t d = 0; d < gRegistry.size(); ++d) {
+    const std::vector<fontData>& fonts = gRegistry[d].fonts;
+    if (fonts.empty()) continue;
+    // Ids grow with position, so id n can only be at position n - 1 or before.
+    int32_t high = std::min(font - 1, static_cast<int32_t>(fonts.size()) - 1);
+    int32_t found = -1;
+    if (fonts[static_cast<size_t>(high)].id == font) {
+      found = high;
+    } else {
+      int32_t low = 0;
+      while (low <= high) {
+        const int32_t middle = low + (high - low) / 2;
+        const int32_t id = fonts[static_cast<size_t>(middle)].id;
+        if (id == font) {
+          found = middle;
+          break;
+        }
+        if (id < font) {
+          low = middle + 1;
+        } else {
+          high = middle - 1;
+        }
+      }
+    }
+    if (found >= 0 && !fonts[static_cast<size_t>(found)].broken) {
+      displayIndex = static_cast<int32_t>(d);
+      fontIndex = found;
+    }
+    if (found >= 0) return;
+  }
+}
+
+int32_t FontFindByFile(int32_t display, const std::string& file) {
+  const fontRegistryEntry* entry = Entry(display);
+  if (entry == nullptr) return 0;
+  const std::string wanted = UtilUpper(file);
+  for (const fontData& font : entry->fonts) {
+    if (!font.broken && UtilUpper(font.fileName) == wanted) return font.id;
+  }
+  return 0;
+}
+
+int32_t FontFindByName(int32_t display, const std::string& name) {
+  const fontRegistryEntry* entry = Entry(display);
+  if (entry == nullptr) return 0;
+  const std::string wanted = UtilUpper(name);
+  for (const fontData& font : entry->fonts) {
+    if (!font.broken && UtilUpper(font.fontName) == wanted) return font.id;
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Measuring, colour, drawing
+
+int32_t FontGetHeight(int32_t font) {
+  const fontData* data = Find(font);
+  return data ? data->height : 0;
+}
+
+int32_t FontTextWidth(int32_t font, const std::string& text) {
+  const fontData* data = Find(font);
+  return data ? TextWidth(*data, text) : 0;
+}
+
+void FontSetColor(int32_t font, uint32_t colour) {
+  fontData* data = Find(font);
+  if (data == nullptr || colour == FontGetColor(font)) return;
+  data->alpha = static_cast<uint8_t>(colour >> 24);
+  data->red = static_cast<uint8_t>(colour >> 16);
+  data->green = static_cast<uint8_t>(colour >> 8);
+  data->blue = static_cast<uint8_t>(colour);
+  for (int32_t i = 0; i < data->glyphCount; ++i) {
+    ModelSetColor(data->glyphs[static_cast<size_t>(i)], data->red, data->green, data->blue, data->alpha);
+  }
+}
+
+uint32_t FontGetColor(int32_t font) {
+  const fontData* data = Find(font);
+  if (data == nullptr) return 0;
+  return (uint32_t{data->alpha} << 24) | (uint32_t{data->red} << 16) | (uint32_t{data->green} << 8) | data->blue;
+}
+
+void FontDrawText(int32_t font, int32_t x, int32_t y, int32_t maxWidth, const std::string& text) {
+  SweepBroken();
+  if (const fontData* data = Find(font)) DrawLine(*data, x, y, maxWidth, text);
+}
+
+std::vector<std::string> FontWrapText(int32_t font, int32_t width, const std::string& source) {
+  std::vector<std::string> lines;
+  const fontData* data = Find(font);
+  if (data == nullptr) return lines;
+
+  // CR LF and LF both become CR.
+  std::string text;
+  text.reserve(source.size());
+  for (size_t i = 0; i < source.size(); ++i) {
+    if (source[i] == '\r' && i + 1 < source.size() && source[i + 1] == '\n') {
+      text += '\r';
+      ++i;
+    } else {
+      text += source[i] == '\n' ? '\r' : source[i];
+    }
+  }
+
+  const int32_t spaceWidth = TextWidth(*data, " ");
+  std::string current;
+  int32_t currentWidth = 0;
+  bool lineStart = true;
+  size_t at = 0;  // the text still to do starts here
+  while (at < text.size()) {
+    size_t b = text.find('\r', at);
+    size_t s = text.find(' ', at);
+    if (b == std::string::npos) b = text.size();
+    if (s == std::string::npos) s = text.size();
+    if (b == at) {
+      lines.emplace_back();
+      ++at;
+      lineStart = true;
+      continue;
+    }
+    if (s == at && lineStart) {
+      // Blanks that open a line are kept.
+      ++at;
+      current += ' ';
+      currentWidth += spaceWidth;
+      continue;
+    }
+    lineStart = false;
+    bool endsLine = false;
+    std::string word;
+    if (b < s) {
+      word = text.substr(at, b - at);
+      endsLine = true;
+      lineStart = true;
+      at = b + 1;
+    } else {
+      word = text.substr(at, s - at);
+      at = s + 1;  // past the end when the text had no delimiter left
+    }
+    const int32_t wordWidth = TextWidth(*data, word);
+    const int32_t needed = currentWidth + (currentWidth > 0 ? spaceWidth : 0) + wordWidth;
+    if (needed < width) {
+      if (endsLine) {
+        lines.push_back(current + (currentWidth > 0 ? " " : "") + word);
+        current.clear();
+        currentWidth = 0;
+      } else {
+        if (currentWidth > 0) {
+          current += ' ';
+          currentWidth += spaceWidth;
+        }
+        current += word;
+        currentWidth += wordWidth;
+      }
+    } else if (currentWidth != 0) {
+      lines.push_back(current);
+      if (endsLine) {
+        lines.push_back(word);
+        current.clear();
+        currentWidth = 0;
+      } else {
+        current = word;
+        currentWidth = wordWidth;
+      }
+    } else {
+      lines.push_back(word);
+    }
+  }
+  if (!current.empty()) lines.push_back(current);
+  return lines;
+}
+
+void FontDrawLines(int32_t font, int32_t x, int32_t y, int32_t alignment, int32_t maxHeight, int32_t width,
+                   int32_t first, const std::vector<std::string>& lines) {
+  SweepBroken();
+  const fontData* data = Find(font);
+  if (data == nullptr) return;
+  const int32_t lineHeight = data->height;
+  int32_t used = lineHeight;
+  for (size_t n = static_cast<size_t>(std::max(first, 1)) - 1; n < lines.size(); ++n) {
+    const int32_t lineWidth = TextWidth(*data, lines[n]);
+    int32_t offset = 0;
+    if (alignment == kFontAlignCentre) {
+      offset = (width - lineWidth) / 2;
+    } else if (alignment == kFontAlignRight) {
+      offset = width - lineWidth;
+    }
+    DrawLine(*data, x + offset, y, 0, lines[n]);
+    used += lineHeight;
+    if (maxHeight > 0 && used > maxHeight) return;
+    y += lineHeight;
+  }
+}
+
+void FontDrawWrapped(int32_t font, int32_t x, int32_t y, int32_t width, const std::string& text) {
+  FontDrawLines(font, x, y, kFontAlignLeft, 0, width, 1, FontWrapText(font, width, text));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rebuild after the contexts were re-created
+
+int32_t FontRebuildStart(int32_t display, const std::string& file, int32_t& font) {
+  font = FontFindByFile(display, file);
+  const int32_t handle = DataFileOpen(file);
+  if (handle <= 0) {
+    LogError("FontRebuildStart - Unable to load font \"" + file + "\".");
+    return 0;
+  }
+  uint8_t header[5];
+  uint16_t length = 0;
+  bool ok = DataFileReadExact(handle, header, 5) && std::memcmp(header + 2, "FNT", 3) == 0 && ReadWord(handle, length);
+  // The remainder of the header chunk, kept in 16 bits as the reader keeps it.
+  int32_t left = static_cast<uint16_t>(length - 5);
+  uint8_t piece[kSkipPiece];
+  while (ok && left > 0) {
+    const int32_t size = std::min(left, kSkipPiece);
+    ok = DataFileReadExact(handle, piece, size);
+    left -= size;
+  }
+  if (!ok) {
+    DataFileClose(handle);
+    return 0;
+  }
+  gRebuildFiles.insert(handle);
+  return handle;
+}
+
+void FontRebuildTexel(int32_t font, int32_t file, int32_t texture, int32_t tile) {
+  // After a failure the file is closed already; the model unit still offers the other tiles.
+  if (gRebuildFiles.count(file) == 0) return;
+  fontData* data = Find(font);
+  const std::string name = data ? data->fileName : std::string();
+  auto fail = [&](const std::string& what) {
+    LogError(RebuildFailure(what, name));
+    FontRebuildClose(file);
+    if (data != nullptr) data->broken = true;
+  };
+  char id[3];
+  if (!DataFileReadExact(file, id, 3)) return fail("Could not read chunk ID");
+  if (std::memcmp(id, "IMG", 3) != 0) return fail("Invalid chunk ID encountered");
+  uint16_t length = 0;
+  if (!ReadWord(file, length)) return fail("Could not read chunk size");
+  std::vector<uint8_t> picture(kFontPictureBytes);
+  if (!DataFileReadExact(file, picture.data(), kFontPictureBytes)) return fail("Could not read pixel data");
+  int32_t left = static_cast<uint16_t>(length - 5 - kFontPictureBytes);
+  uint8_t piece[kSkipPiece];
+  while (left >= kSkipPiece) {
+    if (!DataFileReadExact(file, piece, kSkipPiece)) return fail("Could not read to end of image data");
+    left -= kSkipPiece;
+  }
+  if (left > 0 && !DataFileReadExact(file, piece, left)) return fail("Could not read to end of chunk");
+  TextureUploadTile(texture, tile, PicturePixels(picture.data()).data(), kFontPictureSide, kFontPictureSide);
+}
+
+void FontRebuildClose(int32_t file) {
+  if (gRebuildFiles.erase(file) > 0) DataFileClose(file);
+}
