@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "graphics/model.h"
 #include "platform/platform.h"
 #include "state/state.h"
 
@@ -128,14 +129,16 @@ bool GameProcessFrame() {
 
 void GameSetFullscreen(bool on) {
   LogTraceBegin("GameSetFullscreen - ");
-  // The audio unit pauses every sound first and resumes them last; the model unit releases the
-  // textures and display lists before the contexts go, and rebuilds them (drawing each display's
-  // loading picture once) after they are back. Both join here with their units.
+  // The audio unit pauses every sound first and resumes them last; it joins here with its unit.
   GraphicsModeChangeSuppress(true);
+  // Textures and display lists live in the contexts: they go before the contexts do and are
+  // rebuilt (fonts included) once the contexts are back.
+  ModelAssetsRelease();
   GraphicsDisplaysFreeRC();
   GraphicsFullscreenSet(on);
   MainThreadDisplaySetFullscreen(on);
   GraphicsDisplaysRecreateRC();
+  ModelAssetsRecompile();
   GraphicsModeChangeSuppress(false);
   LogTraceEnd("GameSetFullscreen - ");
 }

@@ -6,6 +6,7 @@
 #include "data/data_file.h"
 #include "data/mat.h"
 #include "graphics/graphics.h"
+#include "graphics/model.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "state/state.h"
@@ -22,14 +23,15 @@ struct UnitSteps {
 void PlatformStartStep() { PlatformStart(); }
 
 // The order in which the units start. Each start registers its version line with the log.
-// Units arrive here as they are built: fonts, models, input, audio and script take their places
-// between these.
+// Units arrive here as they are built: fonts, input, audio and script take their places between
+// these.
 constexpr UnitSteps kUnits[] = {
     {DataFileStart, DataFileEnd},
     {UtilStart, UtilEnd},
     {ImageJpgStart, ImageJpgEnd},
     {ImageGifStart, ImageGifEnd},
     {ImageStart, ImageEnd},
+    {ModelStart, ModelEnd},
     {IniStart, IniEnd},
     {PlatformStartStep, PlatformEnd},
     {GraphicsStart, GraphicsEnd},
