@@ -424,6 +424,7 @@ std::vector<std::string> FontWrapText(int32_t font, int32_t width, const std::st
   std::string current;
   int32_t currentWidth = 0;
   bool lineStart = true;
+  bool openingBlanks = false;  // current holds only the blanks that open the line
   size_t at = 0;  // the text still to do starts here
   while (at < text.size()) {
     size_t b = text.find('\r', at);
@@ -431,16 +432,22 @@ std::vector<std::string> FontWrapText(int32_t font, int32_t width, const std::st
     if (b == std::string::npos) b = text.size();
     if (s == std::string::npos) s = text.size();
     if (b == at) {
-      lines.emplace_back();
+      // A break ends whatever the line holds (a word followed by a blank, or opening blanks);
+      // on its own it is an empty line.
+      lines.push_back(current);
+      current.clear();
+      currentWidth = 0;
+      openingBlanks = false;
       ++at;
       lineStart = true;
       continue;
     }
     if (s == at && lineStart) {
-      // Blanks that open a line are kept.
+      // Blanks that open a line are kept, and the first word follows them directly.
       ++at;
       current += ' ';
       currentWidth += spaceWidth;
+      openingBlanks = true;
       continue;
     }
     lineStart = false;
@@ -456,14 +463,16 @@ std::vector<std::string> FontWrapText(int32_t font, int32_t width, const std::st
       at = s + 1;  // past the end when the text had no delimiter left
     }
     const int32_t wordWidth = TextWidth(*data, word);
-    const int32_t needed = currentWidth + (currentWidth > 0 ? spaceWidth : 0) + wordWidth;
+    const bool separated = currentWidth > 0 && !openingBlanks;
+    const int32_t needed = currentWidth + (separated ? spaceWidth : 0) + wordWidth;
+    openingBlanks = false;
     if (needed < width) {
       if (endsLine) {
-        lines.push_back(current + (currentWidth > 0 ? " " : "") + word);
+        lines.push_back(current + (separated ? " " : "") + word);
         current.clear();
         currentWidth = 0;
       } else {
-        if (currentWidth > 0) {
+        if (separated) {
           current += ' ';
           currentWidth += spaceWidth;
         }
