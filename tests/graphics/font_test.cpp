@@ -428,6 +428,51 @@ TEST_F(FontTest, FontDrawLinesAlignsAndLimitsHeight) {
   EXPECT_EQ(b.bottom, 2 * kHeight - 2);
 }
 
+TEST_F(FontTest, FontRebuildReportsEachBrokenStepAndDeletesTheFont) {
+  const int32_t display = Display(32, 32);
+  const std::string header = Header("Re", 'A', 'C', 10);
+  const std::string good = header + Picture({8, 8, 8});
+  const std::string pixels(16384, '\xFF');
+  struct brokenCase {
+    std::string bytes;
+    std::string message;
+  };
+  const std::vector<brokenCase> cases{
+      {header, "Could not read chunk ID"},
+      {header + "IMX" + LE16(16394) + pixels, "Invalid chunk ID encountered"},
+      {header + "IMG\x01", "Could not read chunk size"},
+      {header + "IMG" + LE16(16394) + pixels.substr(0, 9000), "Could not read pixel data"},
+      // The chunk claims 2000 bytes after its picture; the file has 1000 of them.
+      {header + "IMG" + LE16(5 + 16384 + 2000) + pixels + std::string(1000, '\0'), "Could not read to end of image data"},
+      // 600 claimed, 5 there.
+      {header + "IMG" + LE16(5 + 16384 + 600) + pixels + std::string(5, '\0'), "Could not read to end of chunk"},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].message);
+    const std::string file = Put("re" + std::to_string(i) + ".fot", good);
+    const int32_t font = FontOpen(display, file);
+    ASSERT_NE(font, 0);
+    const int32_t texture = TextureFind(display, file);
+    ASSERT_TRUE(tftest::WriteFile(dir_ / ("Bin/Fonts/re" + std::to_string(i) + ".fot"), cases[i].bytes));
+    ModelAssetsRelease();
+    ModelAssetsRecompile();
+    EXPECT_TRUE(Logged("FontRebuildTexel -" + cases[i].message + " when rebuilding font \"" + file + "\".  Font deleted."));
+    EXPECT_EQ(FontFindByFile(display, file), 0);
+    EXPECT_EQ(FontTextWidth(font, "ABC"), 0);
+    FontDrawText(font, 0, 0, 0, "A");  // the next font call frees what is left of it
+    EXPECT_FALSE(TextureExists(texture));
+  }
+  // A file whose header no longer reads is reported by the model unit alone.
+  const std::string file = Put("header.fot", good);
+  ASSERT_NE(FontOpen(display, file), 0);
+  ASSERT_TRUE(tftest::WriteFile(dir_ / "Bin/Fonts/header.fot", "\x01\x00FNX"));
+  std::remove(LogGetFilePath().c_str());
+  ModelAssetsRelease();
+  ModelAssetsRecompile();
+  EXPECT_TRUE(Logged("ModelAssetsRecompile - Could not reread font file."));
+  EXPECT_EQ(tftest::ReadFile(LogGetFilePath()).find("FontRebuild"), std::string::npos);
+}
+
 // ---------------------------------------------------------------------------------------------
 // A real font made by the font maker from DejaVu Sans
 
