@@ -5,6 +5,7 @@
 #include "core/util.h"
 #include "data/data_file.h"
 #include "data/mat.h"
+#include "graphics/font.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
 #include "image/image.h"
@@ -23,14 +24,14 @@ struct UnitSteps {
 void PlatformStartStep() { PlatformStart(); }
 
 // The order in which the units start. Each start registers its version line with the log.
-// Units arrive here as they are built: fonts, input, audio and script take their places between
-// these.
+// Units arrive here as they are built: input, audio and script take their places between these.
 constexpr UnitSteps kUnits[] = {
     {DataFileStart, DataFileEnd},
     {UtilStart, UtilEnd},
     {ImageJpgStart, ImageJpgEnd},
     {ImageGifStart, ImageGifEnd},
     {ImageStart, ImageEnd},
+    {FontStart, FontEnd},
     {ModelStart, ModelEnd},
     {IniStart, IniEnd},
     {PlatformStartStep, PlatformEnd},

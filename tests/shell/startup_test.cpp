@@ -101,6 +101,7 @@ TEST_F(Startup, WindowedRunShowsTheSplashThenPlaysAndSavesItsVideoSettings) {
       "    fwkImageJPG - Version Alpha.0\r\n"
       "    fwkImageGIF - Version Alpha.0\r\n"
       "    fwkImage - Version Alpha.0\r\n"
+      "    fwkFont - Version 1.0\r\n"
       "    fwkModel - Version Alpha.0\r\n"
       "    fwkIni - Version 1.0\r\n"
       "    fwkGraphics - Version Alpha.0\r\n"
