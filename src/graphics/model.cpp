@@ -899,15 +899,19 @@ void ModelAssetsRecompile() {
       LogError("ModelAssetsRecompile - Could not make display " + std::to_string(entry.display) + " current.");
       continue;
     }
-    for (int32_t id : entry.textures) {
+    // The rebuild routines run code of other units: walk a copy of the ids and look each texture
+    // up again after every call, so one that was freed or moved meanwhile is never touched.
+    const std::vector<int32_t> textureIds = entry.textures;
+    for (int32_t id : textureIds) {
       textureRecord* texture = FindTexture(id);
+      if (texture == nullptr) continue;
       if (IsFontFile(texture->fileName)) {
         const int32_t file = gFontRebuilder.start ? gFontRebuilder.start(texture->fileName) : 0;
         if (file == 0) {
           LogError("ModelAssetsRecompile - Could not reread font file.");
           continue;
         }
-        for (size_t t = 0; t < texture->tiles.size(); ++t) {
+        for (size_t t = 0; (texture = FindTexture(id)) != nullptr && t < texture->tiles.size(); ++t) {
           glGenTextures(1, &texture->tiles[t].name);
           if (gFontRebuilder.texel) gFontRebuilder.texel(file, id, static_cast<int32_t>(t));
         }
@@ -917,9 +921,15 @@ void ModelAssetsRecompile() {
       imageData* image = nullptr;
       ImageNew(image);
       if (texture->hasSource) {
-        texture->source(image);
+        const textureSource source = texture->source;
+        source(image);
+        texture = FindTexture(id);
       } else {
         ImageLoad(texture->fileName, image);
+      }
+      if (texture == nullptr) {
+        ImageFree(image);
+        continue;
       }
       // The tile layout stays, so the picture must still have the size it was cut from.
       const bool usable = !image->substitute && image->width > 0 && image->height > 0 &&
