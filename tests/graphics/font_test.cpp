@@ -19,30 +19,16 @@
 #include "graphics/model.h"
 #include "image/image.h"
 #include "platform/platform.h"
+#include "graphics/offscreen_video.h"
 #include "support/test_support.h"
 
 namespace {
 
 using tftest::LE16;
 
-bool gVideo = false;
-
-class PlatformEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    tftest::UseProgramFolder(dir_);
-    gVideo = PlatformStart();
-  }
-  void TearDown() override {
-    if (gVideo) PlatformEnd();
-  }
-
- private:
-  tftest::TempDir dir_;
-};
+bool& gVideo = tftest::OffscreenVideoStarted();
 [[maybe_unused]] ::testing::Environment* const gEnvironment =
-    ::testing::AddGlobalTestEnvironment(new PlatformEnvironment);
+    ::testing::AddGlobalTestEnvironment(new tftest::OffscreenVideoEnvironment);
 
 const std::string kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 

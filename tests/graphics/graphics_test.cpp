@@ -12,6 +12,7 @@
 #include "core/util.h"
 #include "graphics/display_modes.h"
 #include "platform/platform.h"
+#include "graphics/offscreen_video.h"
 #include "support/test_support.h"
 
 namespace {
@@ -19,24 +20,9 @@ namespace {
 constexpr int32_t kWidth = 64;
 constexpr int32_t kHeight = 48;
 
-bool gVideo = false;
-
-class PlatformEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    tftest::UseProgramFolder(dir_);
-    gVideo = PlatformStart();
-  }
-  void TearDown() override {
-    if (gVideo) PlatformEnd();
-  }
-
- private:
-  tftest::TempDir dir_;
-};
+bool& gVideo = tftest::OffscreenVideoStarted();
 [[maybe_unused]] ::testing::Environment* const gEnvironment =
-    ::testing::AddGlobalTestEnvironment(new PlatformEnvironment);
+    ::testing::AddGlobalTestEnvironment(new tftest::OffscreenVideoEnvironment);
 
 // Whether a line of this test's log starts with the text.
 bool Logged(const std::string& prefix) {

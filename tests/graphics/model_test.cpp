@@ -17,28 +17,14 @@
 #include "graphics/texture_tiles.h"
 #include "image/image.h"
 #include "platform/platform.h"
+#include "graphics/offscreen_video.h"
 #include "support/test_support.h"
 
 namespace {
 
-bool gVideo = false;
-
-class PlatformEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    tftest::UseProgramFolder(dir_);
-    gVideo = PlatformStart();
-  }
-  void TearDown() override {
-    if (gVideo) PlatformEnd();
-  }
-
- private:
-  tftest::TempDir dir_;
-};
+bool& gVideo = tftest::OffscreenVideoStarted();
 [[maybe_unused]] ::testing::Environment* const gEnvironment =
-    ::testing::AddGlobalTestEnvironment(new PlatformEnvironment);
+    ::testing::AddGlobalTestEnvironment(new tftest::OffscreenVideoEnvironment);
 
 bool Logged(const std::string& line) {
   const std::string text = tftest::ReadFile(LogGetFilePath());
