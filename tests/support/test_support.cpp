@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
+
 #include "core/log.h"
 #include "core/util.h"
 
@@ -63,6 +65,25 @@ std::string LE16(uint32_t value) {
 }
 
 std::string LE32(uint32_t value) { return LE16(value & 0xFFFF) + LE16(value >> 16); }
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+runResult RunTool(const std::string& program, const std::vector<std::string>& arguments) {
+  TempDir output;
+  std::string command = ShellQuote(program);
+  for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
+  command += " >" + ShellQuote(output / "out") + " 2>" + ShellQuote(output / "err");
+  runResult result;
+  const int raw = std::system(command.c_str());
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = ReadFile(output / "out");
+  result.err = ReadFile(output / "err");
+  return result;
+}
 
 void UseProgramFolder(const TempDir& dir, std::vector<std::string> parameters) {
   parameters.insert(parameters.begin(), "-userdatainapp");

@@ -33,6 +33,17 @@ void MakeFolders(const std::string& path);
 std::string LE16(uint32_t value);
 std::string LE32(uint32_t value);
 
+// A program's exit status (-1 when it did not exit normally) and what it wrote.
+struct runResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+// Quotes a text for the shell.
+std::string ShellQuote(const std::string& text);
+// Runs the program with the arguments (each passed as one argument) and collects its output.
+runResult RunTool(const std::string& program, const std::vector<std::string>& arguments);
+
 // Points the program folder and the user data folder at `dir` (with "-userdatainapp" among the
 // parameters) and restarts the log there, so a test sees its own results.log and settings.ini.
 void UseProgramFolder(const TempDir& dir, std::vector<std::string> parameters = {});

@@ -15,35 +15,16 @@
 
 using tftest::LE16;
 using tftest::ReadFile;
+using tftest::runResult;
+using tftest::RunTool;
 using tftest::TempDir;
 
 namespace {
 
 const std::string kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-struct runResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 runResult Fotmake(const std::vector<std::string>& arguments) {
-  TempDir output;
-  std::string command = Quote(FOTMAKE_TOOL);
-  for (const std::string& argument : arguments) command += " " + Quote(argument);
-  command += " >" + Quote(output / "out") + " 2>" + Quote(output / "err");
-  runResult result;
-  const int raw = std::system(command.c_str());
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadFile(output / "out");
-  result.err = ReadFile(output / "err");
-  return result;
+  return RunTool(FOTMAKE_TOOL, arguments);
 }
 
 uint8_t Alpha(const fontFile& font, const fontGlyphPlace& place, int x, int y) {

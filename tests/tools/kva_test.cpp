@@ -16,34 +16,15 @@ using tftest::LE16;
 using tftest::LE32;
 using tftest::ReadFile;
 using tftest::TempDir;
+using tftest::runResult;
+using tftest::RunTool;
 using tftest::WriteFile;
 
 namespace {
 
-struct runResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 // Runs the tool with the given arguments, collecting its exit status and output.
 runResult Kva(const std::vector<std::string>& arguments) {
-  TempDir output;
-  std::string command = Quote(KVA_TOOL);
-  for (const std::string& argument : arguments) command += " " + Quote(argument);
-  command += " >" + Quote(output / "out") + " 2>" + Quote(output / "err");
-  runResult result;
-  const int raw = std::system(command.c_str());
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadFile(output / "out");
-  result.err = ReadFile(output / "err");
-  return result;
+  return RunTool(KVA_TOOL, arguments);
 }
 
 // Every regular file below a folder: relative path -> contents.
