@@ -769,3 +769,37 @@ TEST_F(ModelTest, Ms3dFaultsAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The number after "key": in a reference summary; -1 when absent.
+long JsonNumber(const std::string& json, const std::string& key) {
+  const size_t at = json.find("\"" + key + "\":");
+  return at == std::string::npos ? -1 : std::strtol(json.c_str() + at + key.size() + 3, nullptr, 10);
+}
+
+TEST_F(ModelTest, SharedMilkShapeSamplesHaveTheirReferenceCounts) {
+  const std::string folder = THORNFALL_TESTDATA "/ms3d/";
+  if (!tftest::FileExists(folder + "ref")) GTEST_SKIP() << "no shared sample models";
+  const int32_t display = Display(64, 64);
+  for (const char* name : {"assimp_Wuson", "assimp_jeep1", "assimp_twospheres", "assimp_twospheres_withmats"}) {
+    SCOPED_TRACE(name);
+    const std::string json = tftest::ReadFile(folder + "ref/" + name + ".json");
+    ASSERT_GT(JsonNumber(json, "num_vertices"), 0);
+    int32_t model = ModelOpenMS3D(display, folder + name + ".ms3d");
+    ASSERT_NE(model, 0);
+    EXPECT_EQ(ModelGetVertexCount(model), JsonNumber(json, "num_vertices"));
+    EXPECT_EQ(ModelGetPolygonCount(model), JsonNumber(json, "num_triangles"));
+    Frame();
+    ModelRender(model);
+    ModelFree(model);
+  }
+  // A material index beyond the materials must not be followed; the file opens or is refused.
+  int32_t odd = ModelOpenMS3D(display, folder + "assimp_invalid_InvalidMaterialIndex.ms3d");
+  if (odd != 0) {
+    ModelRender(odd);
+    ModelFree(odd);
+  }
+}
+
+}  // namespace
