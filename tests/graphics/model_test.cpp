@@ -163,17 +163,7 @@ class ModelTest : public ::testing::Test {
 
   // The back buffer as 0xAARRGGBB with alpha forced to 0xFF, row 0 at the top.
   std::vector<uint32_t> ReadBack() {
-    std::vector<uint8_t> rgba(static_cast<size_t>(width_) * height_ * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    std::vector<uint32_t> out(static_cast<size_t>(width_) * height_);
-    for (int32_t y = 0; y < height_; ++y) {
-      for (int32_t x = 0; x < width_; ++x) {
-        const uint8_t* p = &rgba[(static_cast<size_t>(height_ - 1 - y) * width_ + x) * 4];
-        out[static_cast<size_t>(y) * width_ + x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-      }
-    }
-    return out;
+    return tftest::ReadFramebuffer(width_, height_);
   }
 
   // Number of pixels of the drawn picture (at ox, oy) that differ from the source.

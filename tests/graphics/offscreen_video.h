@@ -2,9 +2,12 @@
 // server), with the program and user data folders in a temporary folder.
 #pragma once
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -31,5 +34,20 @@ class OffscreenVideoEnvironment : public ::testing::Environment {
  private:
   TempDir dir_;
 };
+
+// The current context's colour buffer as 0xFFRRGGBB, row 0 at the top.
+inline std::vector<uint32_t> ReadFramebuffer(int32_t width, int32_t height) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  std::vector<uint32_t> out(static_cast<size_t>(width) * height);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t* p = &rgba[(static_cast<size_t>(height - 1 - y) * width + x) * 4];
+      out[static_cast<size_t>(y) * width + x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+    }
+  }
+  return out;
+}
 
 }  // namespace tftest
