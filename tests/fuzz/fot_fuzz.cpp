@@ -1,27 +1,13 @@
 // libFuzzer harness for the font file reader: the fuzz bytes become a font file read through the
 // data layer. Whatever reads must hold together, and a font that covers its range exactly must
 // survive being written and read again.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
-#include "core/log.h"
-#include "core/util.h"
-#include "data/data_file.h"
+#include "fuzz_files.h"
 #include "graphics/font_file.h"
 
 namespace {
-
-std::string Folder() {
-  static std::string folder = [] {
-    char pattern[] = "/tmp/thornfall-fuzz-fot-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return std::string(made ? made : "/tmp") + "/";
-  }();
-  return folder;
-}
 
 void Check(bool condition) {
   if (!condition) __builtin_trap();
@@ -53,24 +39,12 @@ void CheckFont(const fontFile& font) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool started = [] {
-    UtilSetAppFolder(Folder());
-    UtilSetCommandLine(std::vector<std::string>{"-userdatainapp"});
-    LogStart();
-    DataFileStart();
-    return true;
-  }();
-  (void)started;
-  const std::string path = Folder() + "fuzz.fot";
-  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-  }
+  const std::string path = fuzzfiles::Write("fuzz.fot", data, size);
   fontFile font;
   if (FontFileRead(path, font)) {
     CheckFont(font);
     if (font.ignoredChars == 0 && font.glyphCount == FontFileRangeCount(font) && font.name.size() <= 60000) {
-      const std::string again = Folder() + "again.fot";
+      const std::string again = fuzzfiles::Folder() + "again.fot";
       Check(FontFileWrite(again, font));
       fontFile back;
       Check(FontFileRead(again, back));
@@ -78,7 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             back.pictures == font.pictures && back.pictureCounts == font.pictureCounts);
     }
   }
-  // Each refused input logs a line; keep the log from growing over millions of runs.
-  std::remove(LogGetFilePath().c_str());
+  fuzzfiles::ForgetLog();
   return 0;
 }
