@@ -23,7 +23,8 @@ bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
 
 # libFuzzer harnesses, instrumented with clang (see tests/fuzz).
-fuzz: deps
+fuzz:
+	@scripts/install-deps --fuzz
 	@cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTHORNFALL_FUZZ=ON >/dev/null
 	@cmake --build $(BUILD)-fuzz -j $(JOBS)
