@@ -48,15 +48,6 @@ constexpr int32_t kTextTop = 10;
 constexpr float kImageDepth = -5.0f;
 constexpr float kGlyphDepth = -10.0f;
 
-template <typename Description>
-int32_t OpenGLWindow(int32_t (*create)(const Description&)) {
-  Description description;
-  description.width = kScreenWidth;
-  description.height = kScreenHeight;
-  description.opengl = true;
-  return create(description);
-}
-
 // One textured quad of the baseline: corners top left, bottom left, bottom right, top right.
 struct rawQuad {
   GLuint texture = 0;
@@ -266,7 +257,11 @@ scene& Scene() {
     FontStart();
     ModelStart();
     GraphicsStart();
-    const int32_t window = OpenGLWindow(&PlatformWindowCreate);
+    platformWindowSetup setup;
+    setup.width = kScreenWidth;
+    setup.height = kScreenHeight;
+    setup.opengl = true;
+    const int32_t window = PlatformWindowCreate(setup);
     made.display = GraphicsDisplayNew(window, "bench", 0);
     if (!GraphicsDisplayCreateRC(made.display)) return made;
     GraphicsSetViewport(0, 0, kScreenWidth, kScreenHeight);

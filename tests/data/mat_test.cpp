@@ -36,14 +36,6 @@ class MatTest : public ::testing::Test {
     EXPECT_TRUE(tftest::WriteFile(dir_ / "Bin/Maps/test.mat", bytes));
     return "Bin\\Maps\\test.mat";
   }
-  // The log's last line (the error a failed read left).
-  std::string LastLogLine() {
-    std::string log = tftest::ReadFile(LogGetFilePath());
-    if (log.size() < 2) return {};
-    size_t start = log.rfind("\r\n", log.size() - 3);
-    return log.substr(start == std::string::npos ? 0 : start + 2, log.size() - (start == std::string::npos ? 0 : start + 2) - 2);
-  }
-
   TempDir dir_;
 };
 
@@ -121,12 +113,12 @@ TEST_F(MatTest, EveryDamageGivesItsMessageAndAnEmptyRecord) {
   for (const Case& c : cases) {
     std::string name = Put(c.bytes);
     matRaw raw = MatOpenRaw(name);
-    EXPECT_EQ(LastLogLine(), "Error: MatOpenRaw - " + c.message);
+    EXPECT_EQ(tftest::LastLogLine(), "Error: MatOpenRaw - " + c.message);
     EXPECT_TRUE(raw.entries.empty() && raw.runs.empty() && raw.width == 0 && raw.height == 0) << c.message;
     EXPECT_FALSE(MatDataValid(MatOpen(name))) << c.message;
   }
   MatOpenRaw("Bin\\Maps\\missing.mat");
-  EXPECT_EQ(LastLogLine(), "Error: MatOpenRaw - Unable to open \"Bin\\Maps\\missing.mat\".");
+  EXPECT_EQ(tftest::LastLogLine(), "Error: MatOpenRaw - Unable to open \"Bin\\Maps\\missing.mat\".");
   EXPECT_TRUE(MatRawValid(MatOpenRaw(Put(good)))) << "the undamaged file reads";
 }
 

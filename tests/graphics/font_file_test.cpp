@@ -51,20 +51,12 @@ class FontFileTest : public ::testing::Test {
     EXPECT_TRUE(tftest::WriteFile(dir_ / "Bin/Fonts/test.fot", bytes));
     return "Bin\\Fonts\\test.fot";
   }
-  std::string Log() { return tftest::ReadFile(LogGetFilePath()); }
-  std::string LastLogLine() {
-    std::string log = Log();
-    if (log.size() < 2) return {};
-    size_t start = log.rfind("\r\n", log.size() - 3);
-    start = start == std::string::npos ? 0 : start + 2;
-    return log.substr(start, log.size() - start - 2);
-  }
   // Reads, expects failure, and returns the one line the failure logged.
   std::string FailureOf(const std::string& bytes) {
     std::remove(LogGetFilePath().c_str());
     fontFile font;
     EXPECT_FALSE(FontFileRead(Put(bytes), font));
-    return LastLogLine();
+    return tftest::LastLogLine();
   }
 
   TempDir dir_;
@@ -169,7 +161,7 @@ TEST_F(FontFileTest, EveryFailureLogsItsOwnMessage) {
   std::remove(LogGetFilePath().c_str());
   fontFile font;
   EXPECT_FALSE(FontFileRead("Bin\\Fonts\\missing.fot", font));
-  EXPECT_EQ(LastLogLine(), msg("Unable to load font \"Bin\\Fonts\\missing.fot\"."));
+  EXPECT_EQ(tftest::LastLogLine(), msg("Unable to load font \"Bin\\Fonts\\missing.fot\"."));
 
   const std::string header = Header("Name", 'A', 'B', 9, "ex");
   EXPECT_EQ(FailureOf(""), msg("Unrecognized major version for font \"" + f + "\"."));
@@ -207,7 +199,7 @@ TEST_F(FontFileTest, ChunkLengthsAreSixteenBitRemaindersThatWrap) {
   header[5] = 0;
   header[6] = 0;
   EXPECT_FALSE(FontFileRead(Put(header), font));
-  EXPECT_NE(LastLogLine().find("when skipping extra header bytes."), std::string::npos);
+  EXPECT_NE(tftest::LastLogLine().find("when skipping extra header bytes."), std::string::npos);
   // ...and reads on when the file really holds that many bytes.
   // 0 - 5 wraps to 65531; the name and its 0 take 2, the three set bytes 3.
   header += std::string(65526, 'k');
@@ -220,7 +212,7 @@ TEST_F(FontFileTest, ChunkLengthsAreSixteenBitRemaindersThatWrap) {
   picture[3] = 5;
   picture[4] = 0;
   EXPECT_FALSE(FontFileRead(Put(Header("w", 'A', 'A', 9) + picture), font));
-  EXPECT_NE(LastLogLine().find("when skipping extra image chunk bytes."), std::string::npos);
+  EXPECT_NE(tftest::LastLogLine().find("when skipping extra image chunk bytes."), std::string::npos);
 }
 
 TEST_F(FontFileTest, EveryTruncatedPrefixFailsExceptAtChunkEnds) {
@@ -291,7 +283,7 @@ TEST_F(FontFileTest, WriterRefusesFontsItCannotWriteFaithfully) {
   font.pictureCounts = {2};
   const std::string path = dir_ / "bad.fot";
   EXPECT_FALSE(FontFileWrite(path, font)) << "two characters for a range of three";
-  EXPECT_NE(LastLogLine().find("FontFileWrite - "), std::string::npos);
+  EXPECT_NE(tftest::LastLogLine().find("FontFileWrite - "), std::string::npos);
   font.pictureCounts = {3};
   font.pictures[0].resize(100);
   EXPECT_FALSE(FontFileWrite(path, font)) << "short picture";

@@ -61,7 +61,7 @@ std::string BlockFont(const std::string& name, uint8_t first, uint8_t last, uint
   return bytes;
 }
 
-class FontTest : public ::testing::Test {
+class FontTest : public ::testing::Test, protected tftest::OffscreenCanvas {
  protected:
   void SetUp() override {
     if (!gVideo) GTEST_SKIP() << "no video device";
@@ -77,33 +77,12 @@ class FontTest : public ::testing::Test {
     ModelEnd();
     FontEnd();
     DataFileEnd();
-    for (int32_t window : windows_) PlatformWindowDestroy(window);
-  }
-
-  int32_t Display(int32_t width, int32_t height) {
-    platformWindowSetup setup;
-    setup.width = width;
-    setup.height = height;
-    setup.opengl = true;
-    windows_.push_back(PlatformWindowCreate(setup));
-    width_ = width;
-    height_ = height;
-    const int32_t id = GraphicsDisplayNew(windows_.back(), "main", 0);
-    EXPECT_TRUE(GraphicsDisplayCreateRC(id));
-    Frame();
-    return id;
-  }
-
-  void Frame() {
-    GraphicsSetViewport(0, 0, width_, height_);
-    GraphicsSetOrtho(width_, height_);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    DestroyWindows();
   }
 
   // The frame as 0xRRGGBB, row 0 at the top.
   std::vector<uint32_t> ReadBack() {
-    std::vector<uint32_t> frame = tftest::ReadFramebuffer(width_, height_);
+    std::vector<uint32_t> frame = OffscreenCanvas::ReadBack();
     for (uint32_t& pixel : frame) pixel &= 0x00FFFFFFu;
     return frame;
   }
@@ -144,9 +123,6 @@ class FontTest : public ::testing::Test {
   }
 
   tftest::TempDir dir_;
-  std::vector<int32_t> windows_;
-  int32_t width_ = 0;
-  int32_t height_ = 0;
 };
 
 // Block font: ' '..'Z', width 8 (advance 7), height 10.

@@ -117,18 +117,7 @@ TEST(TextureTiles, BorderRepeatsEdgePixels) {
 // ---------------------------------------------------------------------------------------------
 // On a display
 
-// A visible OpenGL window of that client size; the description's type is taken from the
-// platform's own declaration.
-template <typename Description>
-int32_t OpenGLWindow(int32_t (*create)(const Description&), int32_t width, int32_t height) {
-  Description description;
-  description.width = width;
-  description.height = height;
-  description.opengl = true;
-  return create(description);
-}
-
-class ModelTest : public ::testing::Test {
+class ModelTest : public ::testing::Test, protected tftest::OffscreenCanvas {
  protected:
   void SetUp() override {
     if (!gVideo) GTEST_SKIP() << "no video device";
@@ -140,31 +129,9 @@ class ModelTest : public ::testing::Test {
     if (!gVideo) return;
     GraphicsEnd();
     ModelEnd();
-    for (int32_t window : windows_) PlatformWindowDestroy(window);
+    DestroyWindows();
   }
   virtual std::vector<std::string> Switches() { return {}; }
-
-  int32_t Display(int32_t width, int32_t height) {
-    windows_.push_back(OpenGLWindow(&PlatformWindowCreate, width, height));
-    width_ = width;
-    height_ = height;
-    const int32_t id = GraphicsDisplayNew(windows_.back(), "main", 0);
-    EXPECT_TRUE(GraphicsDisplayCreateRC(id));
-    Frame();
-    return id;
-  }
-
-  void Frame() {
-    GraphicsSetViewport(0, 0, width_, height_);
-    GraphicsSetOrtho(width_, height_);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-  }
-
-  // The back buffer as 0xAARRGGBB with alpha forced to 0xFF, row 0 at the top.
-  std::vector<uint32_t> ReadBack() {
-    return tftest::ReadFramebuffer(width_, height_);
-  }
 
   // Number of pixels of the drawn picture (at ox, oy) that differ from the source.
   int32_t Mismatches(const imageData* image, int32_t ox = 0, int32_t oy = 0) {
@@ -187,9 +154,6 @@ class ModelTest : public ::testing::Test {
   }
 
   tftest::TempDir dir_;
-  std::vector<int32_t> windows_;
-  int32_t width_ = 0;
-  int32_t height_ = 0;
 };
 
 class ModelNoCompileTest : public ModelTest {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "graphics/graphics.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
 
@@ -49,5 +50,45 @@ inline std::vector<uint32_t> ReadFramebuffer(int32_t width, int32_t height) {
   }
   return out;
 }
+
+// OpenGL windows with a display each, for tests that draw and read the pixels back. The fixture
+// destroys the windows (DestroyWindows) after the graphics unit has ended.
+class OffscreenCanvas {
+ protected:
+  // A new window of that client size with a display and its context; the frame is cleared.
+  int32_t Display(int32_t width, int32_t height) {
+    platformWindowSetup setup;
+    setup.width = width;
+    setup.height = height;
+    setup.opengl = true;
+    windows_.push_back(PlatformWindowCreate(setup));
+    width_ = width;
+    height_ = height;
+    const int32_t id = GraphicsDisplayNew(windows_.back(), "main", 0);
+    EXPECT_TRUE(GraphicsDisplayCreateRC(id));
+    Frame();
+    return id;
+  }
+
+  // Pixel projection over the whole window, cleared to opaque black.
+  void Frame() {
+    GraphicsSetViewport(0, 0, width_, height_);
+    GraphicsSetOrtho(width_, height_);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+
+  // The back buffer as 0xFFRRGGBB, row 0 at the top.
+  std::vector<uint32_t> ReadBack() { return ReadFramebuffer(width_, height_); }
+
+  void DestroyWindows() {
+    for (int32_t window : windows_) PlatformWindowDestroy(window);
+    windows_.clear();
+  }
+
+  std::vector<int32_t> windows_;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+};
 
 }  // namespace tftest

@@ -66,6 +66,14 @@ std::string LE16(uint32_t value) {
 
 std::string LE32(uint32_t value) { return LE16(value & 0xFFFF) + LE16(value >> 16); }
 
+std::string LastLogLine() {
+  const std::string log = ReadFile(LogGetFilePath());
+  if (log.size() < 2) return {};
+  size_t start = log.rfind("\r\n", log.size() - 3);
+  start = start == std::string::npos ? 0 : start + 2;
+  return log.substr(start, log.size() - start - 2);
+}
+
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

@@ -33,6 +33,9 @@ void MakeFolders(const std::string& path);
 std::string LE16(uint32_t value);
 std::string LE32(uint32_t value);
 
+// The last line of the current log (results.log), without its line end; empty when none.
+std::string LastLogLine();
+
 // A program's exit status (-1 when it did not exit normally) and what it wrote.
 struct runResult {
   int status = -1;
