@@ -1,12 +1,11 @@
 #include "core/ini.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "core/file_replace.h"
 #include "core/log.h"
 #include "core/util.h"
 
@@ -16,6 +15,14 @@ constexpr size_t kMaxValueLength = 2047;
 const char* const kFileName = "settings.ini";
 
 std::string gFolder;
+
+// While a batch is open, writes change these lines and reads see them; the commit writes them
+// to the file in one replace.
+struct IniBatch {
+  bool open = false;
+  std::vector<std::string> lines;
+};
+IniBatch gBatch;
 
 std::string Trim(const std::string& text) {
   size_t first = text.find_first_not_of(" \t");
@@ -75,7 +82,10 @@ std::string ReadPath() {
 
 bool Lookup(const std::string& section, const std::string& key, std::string& value) {
   bool inSection = false;
-  for (const std::string& line : ReadLines(ReadPath())) {
+  // Gathered lines stand for the user's file; before the first gathered write the reads fall
+  // back as usual.
+  bool gathered = gBatch.open && !gBatch.lines.empty();
+  for (const std::string& line : gathered ? gBatch.lines : ReadLines(ReadPath())) {
     std::string name, lineKey, lineValue;
     if (SectionHeader(line, name)) {
       if (inSection) return false;
@@ -88,23 +98,12 @@ bool Lookup(const std::string& section, const std::string& key, std::string& val
   return false;
 }
 
-// Writes the lines to a temporary file beside the target and renames it over the target, so the
-// settings file is always either the old one or the complete new one.
-bool ReplaceFile(const std::string& path, const std::vector<std::string>& lines) {
-  std::string temporary = path + ".tmp" + std::to_string(getpid());
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return false;
-  bool ok = true;
-  for (const std::string& line : lines) {
-    ok = ok && std::fwrite(line.data(), 1, line.size(), file) == line.size() && std::fwrite("\r\n", 1, 2, file) == 2;
-  }
-  ok = std::fflush(file) == 0 && ok;
-  ok = fsync(fileno(file)) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  std::remove(temporary.c_str());
-  return false;
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
 }
+
 
 bool Store(const std::string& writer, const std::string& section, const std::string& key, std::string value) {
   // A line end inside a value would split it into lines of its own.
@@ -112,7 +111,7 @@ bool Store(const std::string& writer, const std::string& section, const std::str
     if (c == '\r' || c == '\n') c = ' ';
   }
   std::string path = UserPath();
-  std::vector<std::string> lines = ReadLines(path);
+  std::vector<std::string> lines = gBatch.open ? std::move(gBatch.lines) : ReadLines(path);
   bool inSection = false;
   size_t insertAt = std::string::npos;  // after the section's last non-blank line
   bool done = false;
@@ -138,7 +137,11 @@ bool Store(const std::string& writer, const std::string& section, const std::str
     }
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), key + "=" + value);
   }
-  if (ReplaceFile(path, lines)) return true;
+  if (gBatch.open) {
+    gBatch.lines = std::move(lines);
+    return true;
+  }
+  if (FileReplaceWrite(path, JoinLines(lines))) return true;
   LogError(writer + " - Unable to write to " + path);
   return false;
 }
@@ -148,9 +151,28 @@ bool Store(const std::string& writer, const std::string& section, const std::str
 void IniStart() {
   LogVersion("fwkIni - Version 1.0");
   gFolder = UtilUserDataFolder();
+  gBatch = IniBatch{};
+  FileReplaceRemoveStale(gFolder);
 }
 
-void IniEnd() {}
+void IniEnd() { IniWriteCommit(); }
+
+void IniWriteBegin() {
+  if (gBatch.open) return;
+  // Like a single write, the batch starts from the user's own file.
+  gBatch.lines = ReadLines(UserPath());
+  gBatch.open = true;
+}
+
+bool IniWriteCommit() {
+  if (!gBatch.open) return true;
+  gBatch.open = false;
+  std::string path = UserPath();
+  bool ok = FileReplaceWrite(path, JoinLines(gBatch.lines));
+  gBatch.lines.clear();
+  if (!ok) LogError("IniWriteCommit - Unable to write to " + path);
+  return ok;
+}
 
 std::string IniFilePath() { return UserPath(); }
 

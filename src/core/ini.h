@@ -17,5 +17,12 @@ bool IniWriteString(const std::string& section, const std::string& key, const st
 bool IniWriteInteger(const std::string& section, const std::string& key, int32_t value);
 bool IniWriteBool(const std::string& section, const std::string& key, bool value);
 
+// Gathers the writes that follow into one replace of the file at IniWriteCommit (shutdown writes
+// several keys, and a kill between separate replaces would leave a mix of two runs). Reads in
+// between see the gathered values. The end step commits a batch left open.
+void IniWriteBegin();
+// False (logged) when the file could not be written; true when no batch was open.
+bool IniWriteCommit();
+
 // Path of the file that writes go to.
 std::string IniFilePath();

@@ -17,9 +17,12 @@ struct LogState {
   bool traceMode = false;
   bool versionsHeadingWritten = false;
   std::string indent;
+  bool reportedFileFailure = false;
 };
 
 LogState gLog;
+// Outlives LogStart's reset: a test sets it before the unit starts.
+LogSink gSink;
 
 std::string FormatNow(const char* format) {
   std::time_t now = std::time(nullptr);
@@ -30,23 +33,41 @@ std::string FormatNow(const char* format) {
   return std::string(text, length);
 }
 
-void WriteLine(std::FILE* file, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fwrite("\r\n", 1, 2, file);
+bool WriteLine(std::FILE* file, const std::string& text) {
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fwrite("\r\n", 1, 2, file) == 2 && ok;
+}
+
+// A line the file could not take goes to standard error, so a read-only folder or a full disk
+// does not make every failure silent. The first such line says why.
+void WriteToStandardError(const std::string& text) {
+  if (!gLog.reportedFileFailure) {
+    gLog.reportedFileFailure = true;
+    std::fprintf(stderr, "Unable to write to the log file %s: %s\n", LogGetFilePath().c_str(),
+                 std::strerror(errno));
+  }
+  std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 // The start banner opens the file; it is tried once, whether or not the file could be made.
 void LogWriteHeader() {
   if (gLog.headerWritten) return;
   gLog.headerWritten = true;
-  std::FILE* file = std::fopen(LogGetFilePath().c_str(), "wb");
-  if (!file) return;
-  WriteLine(file, "Application \"" + UtilAppPath() + "\" started on " + gLog.startStamp);
-  WriteLine(file, "Parameters:");
+  std::vector<std::string> lines{"Application \"" + UtilAppPath() + "\" started on " + gLog.startStamp,
+                                 "Parameters:"};
   const std::vector<std::string>& parameters = UtilParameters();
-  if (parameters.empty()) WriteLine(file, "    (None)");
-  for (const std::string& parameter : parameters) WriteLine(file, "    " + parameter);
-  std::fclose(file);
+  if (parameters.empty()) lines.push_back("    (None)");
+  for (const std::string& parameter : parameters) lines.push_back("    " + parameter);
+  std::FILE* file = std::fopen(LogGetFilePath().c_str(), "wb");
+  bool ok = file != nullptr;
+  for (const std::string& line : lines) {
+    if (gSink) gSink(line);
+    ok = ok && WriteLine(file, line);
+  }
+  if (file) ok = std::fclose(file) == 0 && ok;
+  if (!ok) {
+    for (const std::string& line : lines) WriteToStandardError(line);
+  }
 }
 
 }  // namespace
@@ -64,10 +85,12 @@ void LogStart() {
 
 void LogWrite(const std::string& text) {
   LogWriteHeader();
+  std::string line = gLog.indent + text;
+  if (gSink) gSink(line);
   std::FILE* file = std::fopen(LogGetFilePath().c_str(), "ab");
-  if (!file) return;
-  WriteLine(file, gLog.indent + text);
-  std::fclose(file);
+  bool ok = file != nullptr && WriteLine(file, line);
+  if (file) ok = std::fclose(file) == 0 && ok;
+  if (!ok) WriteToStandardError(line);
 }
 
 void LogError(const std::string& text) { LogWrite("Error: " + text); }
@@ -116,3 +139,9 @@ std::string LogWindowsErrorText() {
 std::string LogGetFileName() { return gLog.fileName; }
 
 std::string LogGetFilePath() { return gLog.folder + gLog.fileName; }
+
+void LogSetSink(LogSink sink) { gSink = std::move(sink); }
+
+LogTraceScope::LogTraceScope(std::string name) : name_(std::move(name) + " - ") { LogTraceBegin(name_); }
+
+LogTraceScope::~LogTraceScope() { LogTraceEnd(name_); }

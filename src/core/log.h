@@ -1,6 +1,7 @@
 // The run's log, "results.log" in the user data folder: errors, start banner, versions and trace.
 #pragma once
 
+#include <functional>
 #include <string>
 
 void LogStart();
@@ -16,3 +17,21 @@ std::string LogWindowsErrorText();
 std::string LogGetFileName();
 // Full path of the log file (folder + name) as LogStart worked it out.
 std::string LogGetFilePath();
+
+// Receives every line the log writes (indent included, line end not), whether or not the file
+// could take it. Tests capture log lines with it; an empty function removes it.
+using LogSink = std::function<void(const std::string& line)>;
+void LogSetSink(LogSink sink);
+
+// Writes "<name> - Begin" now and "<name> - End" when the scope ends, on every path out of it
+// (with "-trace"; nothing without).
+class LogTraceScope {
+ public:
+  explicit LogTraceScope(std::string name);
+  ~LogTraceScope();
+  LogTraceScope(const LogTraceScope&) = delete;
+  LogTraceScope& operator=(const LogTraceScope&) = delete;
+
+ private:
+  std::string name_;
+};

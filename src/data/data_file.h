@@ -27,6 +27,40 @@ void DataFileMemoryFree(const std::string& name);
 // Whether a file of this name is in the current folder or on the library search list.
 bool DataFileOnSearchPath(const std::string& fileName);
 
+// Owner of one open data file: closes it when it goes. Holds 0 when the open failed.
+class DataFileGuard {
+ public:
+  explicit DataFileGuard(int32_t handle = 0) : handle_(handle) {}
+  explicit DataFileGuard(const std::string& name) : handle_(DataFileOpen(name)) {}
+  ~DataFileGuard() { Reset(); }
+  DataFileGuard(DataFileGuard&& other) noexcept : handle_(other.Release()) {}
+  DataFileGuard& operator=(DataFileGuard&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = other.Release();
+    }
+    return *this;
+  }
+  DataFileGuard(const DataFileGuard&) = delete;
+  DataFileGuard& operator=(const DataFileGuard&) = delete;
+
+  int32_t Get() const { return handle_; }
+  explicit operator bool() const { return handle_ > 0; }
+  // Gives up ownership without closing.
+  int32_t Release() {
+    int32_t handle = handle_;
+    handle_ = 0;
+    return handle;
+  }
+  void Reset() {
+    if (handle_ > 0) DataFileClose(handle_);
+    handle_ = 0;
+  }
+
+ private:
+  int32_t handle_;
+};
+
 // Raw files: full disk paths used unchanged, no lookup.
 int32_t RawFileOpen(const std::string& path);
 int32_t RawFileCreate(const std::string& path);

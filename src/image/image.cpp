@@ -121,3 +121,9 @@ int32_t ImageNearestPaletteIndex(const imageData* image, uint32_t colour) {
   }
   return best;
 }
+
+imageChain ImageLoadChain(const std::string& fileName, int32_t firstPicture, int32_t lastPicture) {
+  imageData* chain = nullptr;
+  ImageLoad(fileName, chain, firstPicture, lastPicture);
+  return imageChain(chain);
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,14 @@ void ImageEnd();
 imageData* ImageNew(imageData*& chain);
 // Frees every picture of the chain and sets it to null.
 void ImageFree(imageData*& chain);
+// Owner of a whole chain: frees every picture of it when it goes.
+struct ImageChainFree {
+  void operator()(imageData* chain) const { ImageFree(chain); }
+};
+using imageChain = std::unique_ptr<imageData, ImageChainFree>;
+// Loads the file (as ImageLoad into an empty chain) and hands the chain to its owner.
+imageChain ImageLoadChain(const std::string& fileName, int32_t firstPicture = 1, int32_t lastPicture = 0);
+
 // Loads by extension into the chain's first picture (created when the chain is empty).
 // firstPicture/lastPicture (1-based; lastPicture 0 = all) choose pictures of icon and cursor files.
 // A file that cannot be opened leaves the picture unchanged; a damaged one gives the substitute.

@@ -5,15 +5,6 @@
 #include "data/data_file.h"
 #include "image/image_formats.h"
 
-bool ByteReader::Bytes(void* out, size_t count) {
-  size_t available = std::min(count, size_ - position_);
-  std::memcpy(out, data_ + position_, available);
-  std::memset(static_cast<uint8_t*>(out) + available, 0, count - available);
-  position_ += available;
-  if (available < count) failed_ = true;
-  return available == count;
-}
-
 void ImageMakeSubstitute(imageData* image) {
   constexpr int32_t kSide = 16;
   image->substitute = true;

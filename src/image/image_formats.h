@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
 #include "image/image.h"
 
 // Turns the picture into the 16 x 16 substitute (white, red frame and diagonals), keeping its depth.
@@ -20,41 +21,6 @@ bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes
 // Creates the file and writes the bytes; false when it cannot be created or a write fails (the
 // partial file then stays, as the writers promise nothing more).
 bool ImageWriteWholeFile(const std::string& fileName, const std::vector<uint8_t>& bytes);
-
-// Bounded little-endian reader over bytes in memory: past the end it yields zeros and sets failed.
-class ByteReader {
- public:
-  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  explicit ByteReader(const std::vector<uint8_t>& bytes) : ByteReader(bytes.data(), bytes.size()) {}
-
-  uint8_t U8() {
-    if (position_ >= size_) { failed_ = true; position_ = size_; return 0; }
-    return data_[position_++];
-  }
-  uint16_t U16() { uint16_t low = U8(); return static_cast<uint16_t>(low | (U8() << 8)); }
-  uint32_t U32() { uint32_t low = U16(); return low | (static_cast<uint32_t>(U16()) << 16); }
-  uint16_t U16BE() { uint16_t high = U8(); return static_cast<uint16_t>((high << 8) | U8()); }
-  // Copies count bytes (zeros past the end, failed set).
-  bool Bytes(void* out, size_t count);
-  void Skip(size_t count) {
-    if (count > size_ - position_) { failed_ = true; position_ = size_; } else { position_ += count; }
-  }
-  void Seek(size_t position) {
-    if (position > size_) { failed_ = true; position_ = size_; } else { position_ = position; }
-  }
-  size_t Position() const { return position_; }
-  size_t Remaining() const { return size_ - position_; }
-  size_t Size() const { return size_; }
-  const uint8_t* Here() const { return data_ + position_; }
-  bool Failed() const { return failed_; }
-  bool AtEnd() const { return position_ >= size_; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t position_ = 0;
-  bool failed_ = false;
-};
 
 // Loaders: each fills `image` (the chain's first picture) from the named file.
 void ImageLoadTga(const std::string& fileName, imageData* image);

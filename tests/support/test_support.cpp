@@ -100,4 +100,17 @@ void UseProgramFolder(const TempDir& dir, std::vector<std::string> parameters) {
   LogStart();
 }
 
+LogCapture::LogCapture() {
+  LogSetSink([this](const std::string& line) { lines_.push_back(line); });
+}
+
+LogCapture::~LogCapture() { LogSetSink({}); }
+
+bool LogCapture::Contains(const std::string& text) const {
+  for (const std::string& line : lines_) {
+    if (line.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
 }  // namespace tftest

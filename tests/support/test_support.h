@@ -36,6 +36,22 @@ std::string LE32(uint32_t value);
 // The last line of the current log (results.log), without its line end; empty when none.
 std::string LastLogLine();
 
+// Collects every log line written while it lives (through the log's sink, not the file).
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+  const std::vector<std::string>& lines() const { return lines_; }
+  // Whether some line contains the text.
+  bool Contains(const std::string& text) const;
+  void Clear() { lines_.clear(); }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
 // A program's exit status (-1 when it did not exit normally) and what it wrote.
 struct runResult {
   int status = -1;
