@@ -168,7 +168,7 @@ void ImageDecodeBmp(const std::vector<uint8_t>& bytes, imageData* image) {
       // 32 bits without bit fields: blue, green, red, alpha as they stand.
       std::memcpy(out, row, static_cast<size_t>(width) * 4);
     } else if (bits == 16) {
-      for (int32_t x = 0; x < width; ++x) out[x] = fields.Colour(static_cast<uint32_t>(row[2 * x]) | (row[2 * x + 1] << 8));
+      for (int32_t x = 0; x < width; ++x) out[x] = fields.Colour(LoadLe16(row + 2 * x));
     } else {
       for (int32_t x = 0; x < width; ++x) {
         uint32_t value;
@@ -252,8 +252,7 @@ void ImageSaveBmp(const std::string& fileName, const imageData* image) {
         const uint32_t p = pixels[x];
         const uint32_t value = (((p >> 16) & 0xFF) * 31 + 127) / 255 << 10 | (((p >> 8) & 0xFF) * 31 + 127) / 255 << 5 |
                                ((p & 0xFF) * 31 + 127) / 255;
-        row[2 * x] = static_cast<uint8_t>(value);
-        row[2 * x + 1] = static_cast<uint8_t>(value >> 8);
+        StoreLe16(row.data() + 2 * x, static_cast<uint16_t>(value));
       }
     } else if (bits == 24) {
       for (size_t x = 0; x < width; ++x) {

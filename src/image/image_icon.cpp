@@ -93,7 +93,7 @@ bool DecodeIconPicture(const uint8_t* data, size_t size, uint64_t offset, imageD
       }
       case 16:
         for (int32_t x = 0; x < width; ++x) {
-          const uint32_t value = row[x * 2] | (static_cast<uint32_t>(row[x * 2 + 1]) << 8);
+          const uint32_t value = LoadLe16(row + x * 2);
           const uint32_t red = ((value >> 10) & 31) * 255 / 31;
           const uint32_t green = ((value >> 5) & 31) * 255 / 31;
           const uint32_t blue = (value & 31) * 255 / 31;
@@ -108,10 +108,8 @@ bool DecodeIconPicture(const uint8_t* data, size_t size, uint64_t offset, imageD
         break;
       case 32:
         for (int32_t x = 0; x < width; ++x) {
-          const uint8_t* p = row + x * 4;
-          out[x] = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-                   (static_cast<uint32_t>(p[3]) << 24);
-          anyAlpha = anyAlpha || p[3] != 0;
+          out[x] = LoadLe32(row + x * 4);
+          anyAlpha = anyAlpha || (out[x] >> 24) != 0;
         }
         break;
     }

@@ -32,12 +32,11 @@ inline uint32_t Expand555(uint32_t value) {
 template <int kBytes>
 inline uint32_t LoadPixel(const uint8_t* p) {
   if constexpr (kBytes == 2) {
-    return Expand555(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8));
+    return Expand555(LoadLe16(p));
   } else if constexpr (kBytes == 3) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
   } else {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return LoadLe32(p);
   }
 }
 
