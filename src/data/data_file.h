@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/ids.h"
+
 // Unit start and end steps: the start mounts the archives and patches next to the program.
 void DataFileStart();
 void DataFileEnd();
@@ -27,10 +29,10 @@ void DataFileMemoryFree(const std::string& name);
 // Whether a file of this name is in the current folder or on the library search list.
 bool DataFileOnSearchPath(const std::string& fileName);
 
-// Owner of one open data file: closes it when it goes. Holds 0 when the open failed.
+// Owner of one open data file: closes it when it goes. Holds kNoId when the open failed.
 class DataFileGuard {
  public:
-  explicit DataFileGuard(int32_t handle = 0) : handle_(handle) {}
+  explicit DataFileGuard(int32_t handle = kNoId) : handle_(handle) {}
   explicit DataFileGuard(const std::string& name) : handle_(DataFileOpen(name)) {}
   ~DataFileGuard() { Reset(); }
   DataFileGuard(DataFileGuard&& other) noexcept : handle_(other.Release()) {}
@@ -49,12 +51,12 @@ class DataFileGuard {
   // Gives up ownership without closing.
   int32_t Release() {
     int32_t handle = handle_;
-    handle_ = 0;
+    handle_ = kNoId;
     return handle;
   }
   void Reset() {
     if (handle_ > 0) DataFileClose(handle_);
-    handle_ = 0;
+    handle_ = kNoId;
   }
 
  private:
