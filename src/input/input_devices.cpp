@@ -83,7 +83,6 @@ inputJoystick JoystickOf(const platformController& info, int32_t platformIndex) 
   joystick.axes = info.axes;
   joystick.buttons = info.buttons;
   joystick.hats = info.hats;
-  joystick.axisRest = info.axisRest;
   joystick.platformIndex = platformIndex;
   return joystick;
 }
@@ -107,7 +106,6 @@ void TakeNewControllers(bool atStart) {
     });
     if (old != gDevices.joysticks.end()) {
       old->platformIndex = gDevices.platformSeen;
-      old->axisRest = joystick.axisRest;
       continue;
     }
     gDevices.joysticks.push_back(std::move(joystick));
@@ -140,7 +138,7 @@ void PollController(int32_t controller, inputJoystick& joystick) {
   if (!state.hats.empty()) SendControl(controller, joystick, kControlPovHat, InputHatDirection(state.hats[0]));
   const size_t axes = std::min<size_t>(state.axes.size(), 6);
   for (size_t axis = 0; axis < axes; ++axis) {
-    const int32_t rest = axis < joystick.axisRest.size() ? joystick.axisRest[axis] : 0;
+    const int32_t rest = axis < state.axisRest.size() ? state.axisRest[axis] : 0;
     SendControl(controller, joystick, kAxisControls[axis][0], InputAxisDeflection(state.axes[axis], rest, false));
     SendControl(controller, joystick, kAxisControls[axis][1], InputAxisDeflection(state.axes[axis], rest, true));
   }

@@ -65,7 +65,6 @@ struct inputJoystick {
   int32_t axes = 0;
   int32_t buttons = 0;
   int32_t hats = 0;
-  std::vector<int16_t> axisRest;
   int32_t platformIndex = -1;  // the platform's number for the device; -1 while pulled out
   // The value last sent for each control (index control - 1).
   std::array<int32_t, kInputControllerControls> sent{};

@@ -190,14 +190,15 @@ struct platformController {
   int32_t buttons = 0;
   int32_t hats = 0;
   bool attached = false;
-  // Where each axis rests when untouched: 0 for a stick; an end (-32768 or 32767) for a trigger.
-  std::vector<int16_t> axisRest;
 };
 
 // Positions: axes -32768 to 32767 (0 centred; X grows to the right, Y downwards), buttons 1 or 0,
 // hats as kPlatformHat bits.
 struct platformControllerState {
   std::vector<int16_t> axes;
+  // Where each axis rests when untouched: 0 for a stick, an end (-32768 or 32767) for a trigger.
+  // Known once the device has reported; 0 until then.
+  std::vector<int16_t> axisRest;
   std::vector<uint8_t> buttons;
   std::vector<uint8_t> hats;
 };

@@ -75,12 +75,6 @@ void Open(int deviceIndex) {
   info.buttons = SDL_JoystickNumButtons(joystick) > 0 ? SDL_JoystickNumButtons(joystick) : 0;
   info.hats = SDL_JoystickNumHats(joystick) > 0 ? SDL_JoystickNumHats(joystick) : 0;
   info.attached = true;
-  for (int axis = 0; axis < info.axes; ++axis) {
-    // A trigger rests at one end of its range; everything else is taken to rest in the middle.
-    Sint16 initial = 0;
-    const bool known = SDL_JoystickGetAxisInitialState(joystick, axis, &initial) == SDL_TRUE;
-    info.axisRest.push_back(known && (initial <= -32767 || initial == 32767) ? initial : 0);
-  }
   gControllers.controllers.push_back(std::move(record));
 }
 
@@ -88,9 +82,17 @@ void ReadPosition(ControllerRecord& record) {
   SDL_Joystick* joystick = record.joystick.get();
   platformControllerState& state = record.state;
   state.axes.resize(static_cast<size_t>(record.info.axes));
+  state.axisRest.resize(state.axes.size());
   state.buttons.resize(static_cast<size_t>(record.info.buttons));
   state.hats.resize(static_cast<size_t>(record.info.hats));
-  for (size_t k = 0; k < state.axes.size(); ++k) state.axes[k] = SDL_JoystickGetAxis(joystick, static_cast<int>(k));
+  for (size_t k = 0; k < state.axes.size(); ++k) {
+    state.axes[k] = SDL_JoystickGetAxis(joystick, static_cast<int>(k));
+    // A trigger rests at one end of its range; everything else is taken to rest in the middle.
+    // Asked every time: SDL corrects its first value once a stick held at an end is let go.
+    Sint16 initial = 0;
+    const bool known = SDL_JoystickGetAxisInitialState(joystick, static_cast<int>(k), &initial) == SDL_TRUE;
+    state.axisRest[k] = known && (initial <= -32767 || initial == 32767) ? initial : 0;
+  }
   for (size_t k = 0; k < state.buttons.size(); ++k) {
     state.buttons[k] = SDL_JoystickGetButton(joystick, static_cast<int>(k)) ? 1 : 0;
   }
@@ -124,6 +126,8 @@ bool PlatformControllersStart() {
     LogError(std::string("PlatformControllersStart - Unable to start the game controllers: ") + SDL_GetError());
     return false;
   }
+  // Positions are read when asked for; their events would only fill the queue to be thrown away.
+  SDL_JoystickEventState(SDL_IGNORE);
   gControllers.started = true;
   PlatformControllersUpdate();
   return true;
