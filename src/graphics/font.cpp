@@ -11,6 +11,7 @@
 #include "graphics/font_file.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
+#include "graphics/model_internal.h"
 #include "image/image.h"
 
 namespace {
