@@ -40,10 +40,12 @@ struct graphicsDisplay {
 // ---------------------------------------------------------------------------------------------
 // Start and end
 
-// Version line "fwkGraphics - Version Alpha.0"; reads "-flush" and "-finish"; enumerates the
-// monitors; creates and closes a probe display "application" on a hidden 1x1 OpenGL window so
-// that a working context is known early (skipped when there is no video device). The first
-// display created afterwards gets id 1. Counted: only the first start and the last end act.
+// Version line "fwkGraphics - Version Alpha.0"; starts with no displays and every flag off;
+// reads the switches "-flush", "-finish", "-nocull" and "-novsync" (later changes to the command
+// line count from the next start); enumerates the monitors; creates and closes a probe display
+// "application" on a hidden 1x1 OpenGL window so that a working context is known early (skipped
+// when there is no video device). The first display created afterwards gets id 1. Counted: only
+// the first start and the last end act.
 void GraphicsStart();
 // Restores the desktop modes if full screen, closes every display and forgets the monitors.
 void GraphicsEnd();
@@ -118,7 +120,7 @@ void GraphicsRenderEnd(int32_t id);
 void GraphicsSetOrtho(int32_t width, int32_t height);
 void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height);
 
-// Face culling modes; "-nocull" forces kGraphicsCullOff whatever is asked.
+// Face culling modes; "-nocull" (given at start) forces kGraphicsCullOff whatever is asked.
 constexpr int32_t kGraphicsCullBackCounterClockwise = 1;
 constexpr int32_t kGraphicsCullBackClockwise = 2;
 constexpr int32_t kGraphicsCullFrontCounterClockwise = 3;
@@ -126,11 +128,11 @@ constexpr int32_t kGraphicsCullFrontClockwise = 4;
 constexpr int32_t kGraphicsCullOff = 5;  // and any other value
 void GraphicsSetCulling(int32_t mode);
 
-// Swap interval 1 when on and "-novsync" is absent, else 0. When the system refuses the swap
+// Swap interval 1 when on and "-novsync" was absent at start, else 0. When the system refuses the swap
 // interval the vsync flag keeps its previous value. Needs a current context.
 void GraphicsSetVSync(bool on);
 bool GraphicsGetVSync();
-// flush := on or "-flush".
+// flush := on or "-flush" (given at start).
 void GraphicsSetFlush(bool on);
 
 // Text for an OpenGL error code, for other units' messages.
