@@ -1,6 +1,7 @@
 // Displays (a window bound to an OpenGL rendering context), monitors and their display modes,
 // full-screen switching, frame begin and end, vertical sync, culling and the 2-D projection.
-// Display ids are signed 32-bit from 1; a lookup of an unknown id finds nothing (index -1).
+// Display ids are signed 32-bit from 1, never reused until the next start, kNoId for none; a
+// lookup of an unknown id finds nothing (index -1).
 // Window handles are the platform's window ids.
 #pragma once
 
@@ -8,6 +9,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "core/ids.h"
 
 // A display mode of a monitor. modeNumber is the mode's index in the monitor's own enumeration
 // and selects it again when switching.
@@ -28,7 +31,7 @@ struct graphicsMonitor {
 // One display. There is no separate device context on this system: while contexts exist,
 // deviceContext holds the window the rendering context was made for (0 when none).
 struct graphicsDisplay {
-  int32_t id = 0;
+  int32_t id = kNoId;
   int32_t window = 0;
   int32_t deviceContext = 0;
   int32_t renderContext = 0;
@@ -92,7 +95,7 @@ bool GraphicsDisplayExists(int32_t id);
 // False for an unknown id, a display without a rendering context or when the system refuses.
 bool GraphicsDisplayMakeCurrent(int32_t id);
 void GraphicsDisplaySetWindow(int32_t id, int32_t window);
-// The display's window; 0 for an unknown id.
+// The display's window; kNoId for an unknown id.
 int32_t GraphicsDisplayGetWindow(int32_t id);
 // Index in the display list; -1 for an unknown id.
 int32_t GraphicsDisplayIndex(int32_t id);

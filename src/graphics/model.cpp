@@ -16,8 +16,8 @@
 namespace {
 
 struct textureRecord {
-  int32_t id = 0;
-  int32_t display = 0;
+  int32_t id = kNoId;
+  int32_t display = kNoId;
   std::string fileName;
   int32_t imageWidth = 0;
   int32_t imageHeight = 0;
@@ -35,9 +35,9 @@ struct textureRecord {
 };
 
 struct modelRecord {
-  int32_t id = 0;
+  int32_t id = kNoId;
   uint8_t kind = kModelCompiled;
-  int32_t display = 0;
+  int32_t display = kNoId;
   std::string name;
   float x = 0, y = 0, z = 0;
   float angle = 0;

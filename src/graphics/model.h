@@ -34,7 +34,7 @@ struct modelCorner {
 
 // A texture tile a triangle is drawn with.
 struct modelTextureRef {
-  int32_t texture = 0;
+  int32_t texture = kNoId;
   int32_t tile = 0;
 };
 
