@@ -676,3 +676,15 @@ bool RawFileEof(int32_t handle) {
 }
 
 void RawFileClose(int32_t handle) { gData.rawFiles.Remove(handle); }
+
+bool DataFileReadAll(const std::string& name, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  const DataFileGuard file(name);
+  if (!file) return false;
+  const int32_t size = DataFileSize(file.Get());
+  if (size <= 0) return true;
+  bytes.resize(static_cast<size_t>(size));
+  const int32_t got = DataFileRead(file.Get(), bytes.data(), size);
+  bytes.resize(static_cast<size_t>(std::max(got, 0)));
+  return true;
+}

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/ids.h"
 
@@ -18,6 +19,10 @@ void DataFileClose(int32_t handle);
 // Bytes delivered (0 for an unknown handle or a count below 1).
 int32_t DataFileRead(int32_t handle, void* buffer, int32_t count);
 bool DataFileReadExact(int32_t handle, void* buffer, int32_t count);
+// The whole file, found as DataFileOpen finds it, for readers that parse bytes in memory. A file
+// that ends early gives what it has, so the reader sees the shortfall as truncation. False
+// (bytes empty) when the file is found nowhere.
+bool DataFileReadAll(const std::string& name, std::vector<uint8_t>& bytes);
 // Up to the next CR (consumed, not returned); LF bytes are dropped.
 std::string DataFileReadLine(int32_t handle);
 bool DataFileSeek(int32_t handle, int32_t position);

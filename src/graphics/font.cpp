@@ -7,7 +7,7 @@
 #include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
-#include "graphics/file_bytes.h"
+#include "data/data_file.h"
 #include "graphics/font_file.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
@@ -502,7 +502,7 @@ void FontDrawWrapped(int32_t font, int32_t x, int32_t y, int32_t width, const st
 int32_t FontRebuildStart(int32_t display, const std::string& file, int32_t& font) {
   font = FontFindByFile(display, file);
   fontRebuild rebuild;
-  if (!ReadDataFileBytes(file, rebuild.bytes)) {
+  if (!DataFileReadAll(file, rebuild.bytes)) {
     LogError("FontRebuildStart - Unable to load font \"" + file + "\".");
     return kNoId;
   }

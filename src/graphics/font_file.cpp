@@ -3,7 +3,7 @@
 #include "core/bytes.h"
 #include "core/file_replace.h"
 #include "core/log.h"
-#include "graphics/file_bytes.h"
+#include "data/data_file.h"
 
 // Layout of a font file (numbers little-endian):
 //
@@ -212,7 +212,7 @@ fontFileSkip FontFileSkip(ByteReader& in, uint16_t count) {
 bool FontFileRead(const std::string& name, fontFile& out) {
   out = fontFile{};
   std::vector<uint8_t> bytes;
-  if (!ReadDataFileBytes(name, bytes)) return Fail("Unable to load font \"" + name + "\".");
+  if (!DataFileReadAll(name, bytes)) return Fail("Unable to load font \"" + name + "\".");
   ByteReader in(bytes);
   if (fontFileFault fault = ReadFont(in, out)) return Fail(FaultText(fault, name));
   return true;

@@ -7,7 +7,7 @@
 #include "core/bytes.h"
 #include "core/ids.h"
 #include "core/log.h"
-#include "graphics/file_bytes.h"
+#include "data/data_file.h"
 #include "graphics/model.h"
 #include "graphics/model_internal.h"
 
@@ -33,7 +33,7 @@ int32_t ModelOpenMS3D(int32_t display, const std::string& fileName) {
     return kNoId;
   }
   std::vector<uint8_t> bytes;
-  if (!ReadDataFileBytes(fileName, bytes)) {
+  if (!DataFileReadAll(fileName, bytes)) {
     LogError("ModelOpenMS3D - Unable to open file \"" + fileName + "\".");
     return kNoId;
   }

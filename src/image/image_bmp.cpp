@@ -186,7 +186,7 @@ void ImageDecodeBmp(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadBmp(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeBmp(bytes, image);
 }
 

@@ -28,17 +28,6 @@ bool ImageResize(imageData* image, int32_t width, int32_t height) {
   return true;
 }
 
-bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes) {
-  const DataFileGuard file(fileName);
-  if (!file) return false;
-  const int32_t size = DataFileSize(file.Get());
-  bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
-  // A file that ends early delivers what it has; the decoders treat the shortfall as truncation.
-  const int32_t got = size > 0 ? DataFileRead(file.Get(), bytes.data(), size) : 0;
-  bytes.resize(static_cast<size_t>(std::max(got, 0)));
-  return true;
-}
-
 bool ImageWriteWholeFile(const std::string& fileName, const std::vector<uint8_t>& bytes) {
   const int32_t file = RawFileCreate(fileName);
   if (file <= 0) return false;

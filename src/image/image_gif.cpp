@@ -460,7 +460,7 @@ void ImageDecodeGif(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadGif(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeGif(bytes, image);
 }
 

@@ -199,7 +199,7 @@ void ImageDecodeIcon(const std::vector<uint8_t>& bytes, imageData* image, int32_
 
 void ImageLoadIcon(const std::string& fileName, imageData* image, int32_t firstPicture, int32_t lastPicture) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeIcon(bytes, image, firstPicture, lastPicture);
 }
 
@@ -243,7 +243,7 @@ void ImageDecodeAni(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadAni(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeAni(bytes, image);
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "data/data_file.h"
 #include "image/image_formats.h"
 #include "image/image_jpg_internal.h"
 
@@ -1007,7 +1008,7 @@ void ImageJpgEnd() {}
 
 void ImageLoadJpg(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeJpg(bytes, image);
 }
 

@@ -162,7 +162,7 @@ void ImageDecodeTga(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadTga(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeTga(bytes, image);
 }
 
