@@ -154,9 +154,15 @@ void oggStream::Clear() {
 }
 
 bool oggStream::Rewind() {
-  Clear();
   section_ = 0;
   decodeCount_ = 0;
+  // The open decoder goes back to its first sample in place: opening the file again would make
+  // it set up its decoding tables again, which costs about a millisecond per loop or play.
+  if (open_ && ov_pcm_seek(&decoder_, 0) == 0) {
+    decodedBytes_ = 0;
+    return true;
+  }
+  Clear();
   DataFileGuard file(name_);
   if (!file) {
     LogError("AudioOggSeekData - Unable to reopen file " + AudioQuoted(name_) + ".");

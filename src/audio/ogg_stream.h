@@ -49,7 +49,8 @@ class oggStream {
   int Channels() const { return channels_; }
   long Rate() const { return rate_; }
 
-  // Back to the first sample: the decoder is cleared and the file opened again. False (logged).
+  // Back to the first sample: the decoder seeks there, or when it cannot, it is cleared and the
+  // file opened again. False (logged) when that fails too.
   bool Rewind();
 
   // Decodes up to `capacity` bytes of 16-bit little-endian samples into `out` (replaced), in

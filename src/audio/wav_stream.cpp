@@ -1,6 +1,7 @@
 #include "audio/wav_stream.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "audio/audio_text.h"
 #include "core/bytes.h"
@@ -82,6 +83,7 @@ bool wavStream::SeekData() {
       // is cut to the bytes that are there, and to whole samples.
       const int64_t size64 = std::min<int64_t>(size, left);
       dataSize_ = static_cast<int32_t>(size64 & ~int64_t{1});
+      dataStart_ = static_cast<int32_t>(here);
       positioned_ = true;
       return true;
     }
@@ -96,11 +98,16 @@ bool wavStream::SeekData() {
 int32_t wavStream::Read(uint8_t* out, int32_t capacity, bool loop, bool& finished) {
   capacity &= ~1;
   int32_t gathered = 0;
+  // Where in `out` the current pass over the data began, when this fill holds its start.
+  int32_t passStart = positioned_ && consumed_ == 0 ? 0 : -1;
   while (gathered < capacity) {
-    if (!positioned_ && !SeekData()) {
-      if (loop) LogError("AudioWavBufferData - Wave file " + AudioQuoted(name_) + " contains no data.");
-      finished = true;
-      break;
+    if (!positioned_) {
+      if (!SeekData()) {
+        if (loop) LogError("AudioWavBufferData - Wave file " + AudioQuoted(name_) + " contains no data.");
+        finished = true;
+        break;
+      }
+      passStart = gathered;
     }
     const int32_t wanted = std::min(dataSize_ - consumed_, capacity - gathered);
     const int32_t got = wanted > 0 ? DataFileRead(file_.Get(), out + gathered, wanted) : 0;
@@ -120,7 +127,21 @@ int32_t wavStream::Read(uint8_t* out, int32_t capacity, bool loop, bool& finishe
       finished = true;
       break;
     }
+    if (passStart >= 0 && gathered - passStart == dataSize_) return RepeatPass(out, passStart, gathered, capacity);
     positioned_ = false;
   }
   return gathered & ~1;
+}
+
+int32_t wavStream::RepeatPass(uint8_t* out, int32_t passStart, int32_t gathered, int32_t capacity) {
+  // The whole data chunk is in out[passStart, gathered): a short looping sound repeats it from
+  // there instead of seeking and reading the file once per repeat.
+  while (gathered < capacity) {
+    consumed_ = std::min(dataSize_, capacity - gathered);
+    std::memcpy(out + gathered, out + passStart, static_cast<size_t>(consumed_));
+    gathered += consumed_;
+  }
+  // The file follows: the next fill goes on where the last repeat stopped.
+  positioned_ = consumed_ < dataSize_ && DataFileSeek(file_.Get(), dataStart_ + consumed_);
+  return gathered;
 }

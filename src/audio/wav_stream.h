@@ -30,6 +30,8 @@ class wavStream {
   int32_t Read(uint8_t* out, int32_t capacity, bool loop, bool& finished);
 
  private:
+  int32_t RepeatPass(uint8_t* out, int32_t passStart, int32_t gathered, int32_t capacity);
+
   std::string name_;
   DataFileGuard file_;
   int32_t fileSize_ = 0;
@@ -38,6 +40,8 @@ class wavStream {
   // found the chunk (and again when a looping stream has used it up).
   int32_t consumed_ = 0;
   int32_t dataSize_ = 0;
+  // Offset of the data chunk's first sample in the file.
+  int32_t dataStart_ = 0;
   int32_t deliveredSinceSeek_ = 0;
   bool positioned_ = false;
 };
