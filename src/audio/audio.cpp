@@ -151,6 +151,8 @@ struct soundData {
   bool finished = true;
   // Buffers queued by the last AudioPlay.
   int32_t queuedCount = 0;
+  // A short sound that the first buffer held whole: it is played again from that buffer.
+  bool wholeInFirstBuffer = false;
   alBuffers buffers;
   ALenum format = AL_FORMAT_MONO16;
   ALsizei frequency = 0;
@@ -597,11 +599,16 @@ void AudioPlay(int32_t soundId) {
   AlCheck("AudioPlay - Failed to stop emitter.  RC Error = ");
 
   sound->queuedCount = 0;
-  if (AudioSeekData(soundId, *sound)) {
+  if (sound->wholeInFirstBuffer) {
+    // Its samples are still in the buffer from the last play: nothing to decode again.
+    sound->queuedCount = 1;
+  } else if (AudioSeekData(soundId, *sound)) {
     while (sound->queuedCount < kBufferCount && !sound->finished &&
            AudioBufferData(*sound, sound->buffers[static_cast<size_t>(sound->queuedCount)])) {
       ++sound->queuedCount;
     }
+    // "-writePCM" wants every play's decoding in its file.
+    sound->wholeInFirstBuffer = !sound->loop && sound->finished && sound->queuedCount == 1 && !gAudio.writePcm;
   }
   if (sound->queuedCount > 0) {
     AlClear();
