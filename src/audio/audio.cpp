@@ -692,12 +692,12 @@ void AudioResumeAll() {
 }
 
 void AudioAppPause() {
+  // The sounds of this loss of focus only: the next AudioAppResume resumes these.
+  gAudio.appPaused.clear();
   for (int32_t id : gAudio.sounds.Ids()) {
     if (AudioGetStatus(id) != kAudioStatusPlaying) continue;
     AudioPause(id);
-    if (std::find(gAudio.appPaused.begin(), gAudio.appPaused.end(), id) == gAudio.appPaused.end()) {
-      gAudio.appPaused.push_back(id);
-    }
+    gAudio.appPaused.push_back(id);
   }
 }
 
