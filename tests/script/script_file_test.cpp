@@ -13,47 +13,38 @@ using namespace tftest;
 [[maybe_unused]] ::testing::Environment* const gEnvironment =
     ::testing::AddGlobalTestEnvironment(new OffscreenVideoEnvironment);
 
-objEntry Head(int32_t type, const std::string& name, int32_t order) {
-  objEntry o;
-  o.type = type;
-  o.name = name;
-  o.displayId = 1;
-  o.order = order;
-  return o;
-}
-
 // One object of each kind (and one of an unknown kind) with a distinct value in every field.
 std::vector<objEntry> EveryKind() {
   std::vector<objEntry> all;
-  objEntry o = Head(kObjButton, "play", 5);
+  objEntry o = ObjectHead(kObjButton, "play", 5);
   o.button.frames = FramesOf({{kPictureA}, {kPictureB}});
   o.button.frames.left = 10, o.button.frames.top = 20, o.button.frame = 1, o.button.visible = true;
   o.button.enabled = true, o.button.fontFile = kFont, o.button.text = "aa bb cc", o.button.color = 0x123456;
   o.button.wrapWidth = 40;
   all.push_back(o);
 
-  o = Head(kObjColor, "shade", 2);
+  o = ObjectHead(kObjColor, "shade", 2);
   o.color = objColor{5, 6, 40, 30, 0xFF8040, 200, true, false};
   all.push_back(o);
 
-  o = Head(kObjDisplay, "screen", 0);
+  o = ObjectHead(kObjDisplay, "screen", 0);
   o.display = objDisplay{1280, 720, 1};
   all.push_back(o);
 
-  o = Head(kObjImage, "picture", 5);
+  o = ObjectHead(kObjImage, "picture", 5);
   o.image.frames = FramesOf({{kPictureA}, {kPictureB, kPictureA}});
   o.image.frames.blend = 1, o.image.frames.memory = true;
   o.image.frames.left = 100, o.image.frames.top = 50, o.image.rotation = 30, o.image.frame = 2;
   o.image.visible = true, o.image.alpha = 128, o.image.offsetX = 3, o.image.offsetY = 4;
   all.push_back(o);
 
-  o = Head(kObjLabel, "caption", 1);
+  o = ObjectHead(kObjLabel, "caption", 1);
   objLabel& l = o.label;
   l.left = 7, l.top = 8, l.fontFile = kFont, l.color = 0x00FF00, l.alpha = 77, l.text = "Hello", l.visible = true;
   l.wrapWidth = 100, l.wrapHeight = 30, l.wrapLineOffset = 2, l.firstLine = 2, l.align = 1;
   all.push_back(o);
 
-  o = Head(kObjList, "choices", 3);
+  o = ObjectHead(kObjList, "choices", 3);
   objList& li = o.list;
   li.cells = FramesOf({{kPictureA}, {kPictureB}}, kMat);
   li.iconFrames = FramesOf({{kPictureB}});
@@ -63,13 +54,13 @@ std::vector<objEntry> EveryKind() {
   li.textMode = 3;
   all.push_back(o);
 
-  o = Head(kObjPointer, "arrow", 9);
+  o = ObjectHead(kObjPointer, "arrow", 9);
   o.pointer.frames = FramesOf({{kPictureB}});
   o.pointer.frame = 1, o.pointer.visible = true, o.pointer.fadeOnIdle = true, o.pointer.fadeDelay = 500;
   o.pointer.fadeDuration = 250;
   all.push_back(o);
 
-  o = Head(kObjSlider, "volume", 4);
+  o = ObjectHead(kObjSlider, "volume", 4);
   objSlider& s = o.slider;
   s.rangeFrames = FramesOf({{kPictureA}});
   s.thumbFrames = FramesOf({{kPictureB}});
@@ -78,33 +69,33 @@ std::vector<objEntry> EveryKind() {
   s.pageSize = 3;
   all.push_back(o);
 
-  o = Head(kObjMat, "regions", 0);
+  o = ObjectHead(kObjMat, "regions", 0);
   o.mat.left = 1, o.mat.top = 2, o.mat.enabled = true, o.mat.fileName = kMat;
   all.push_back(o);
 
-  o = Head(kObjRender, "dialog", 6);
+  o = ObjectHead(kObjRender, "dialog", 6);
   o.render.appRoutineName = "AppRenderDialog";
   all.push_back(o);
 
-  o = Head(kObjAtex, "water", 2);
+  o = ObjectHead(kObjAtex, "water", 2);
   objAtex& t = o.atex;
   t.left = 9, t.top = 11, t.alpha = 99, t.visible = true, t.texture = kPictureA, t.blend = 1, t.uvelocity = 5;
   t.vvelocity = -6;
   t.triangles = {atexTriangle{0, 0, 0, 0, 0, 8, 0, 8, 16, 8, 16, 8}, atexTriangle{0, 0, 0, 0, 16, 8, 16, 8, 16, 0, 16, 0}};
   all.push_back(o);
 
-  o = Head(kObjAppObj, "agents", 7);
+  o = ObjectHead(kObjAppObj, "agents", 7);
   o.appObj.enabled = true, o.appObj.visible = false, o.appObj.animateName = "appAnimate";
   o.appObj.inObjectName = "AppInObjectAgents", o.appObj.renderName = "NotRegistered";
   all.push_back(o);
 
-  o = Head(kObjCamera, "view", 8);
+  o = ObjectHead(kObjCamera, "view", 8);
   objCamera& c = o.camera;
   c.enabled = true, c.viewLeft = 1, c.viewTop = 2, c.viewWidth = 3, c.viewHeight = 4, c.cameraX = 5, c.cameraY = 6;
   c.names = {"picture", "nothing", "shade"};
   all.push_back(o);
 
-  all.push_back(Head(13, "future", 1));
+  all.push_back(ObjectHead(13, "future", 1));
   return all;
 }
 
@@ -406,7 +397,7 @@ TEST_F(ScriptFileTest, RefusalsAndTheirMessages) {
   EXPECT_NE(Load(file), kNoId);
 
   file = scriptFile{};
-  objEntry list = Head(kObjList, "l", 0);
+  objEntry list = ObjectHead(kObjList, "l", 0);
   list.list.kind = "diagonal";
   file.objects = {list};
   EXPECT_EQ(Load(file), kNoId);
@@ -415,11 +406,11 @@ TEST_F(ScriptFileTest, RefusalsAndTheirMessages) {
   EXPECT_FALSE(ScriptFileLoad(999, "x.vmc"));
 
   // An Atex whose texture does not load, and a Mat with no usable map, fail the compile.
-  objEntry atex = Head(kObjAtex, "t", 0);
+  objEntry atex = ObjectHead(kObjAtex, "t", 0);
   atex.atex.texture = "Bin\\Art\\none.tga";
   file.objects = {atex};
   EXPECT_EQ(Load(file, "atex.vmc"), kNoId);
-  objEntry mat = Head(kObjMat, "m", 0);
+  objEntry mat = ObjectHead(kObjMat, "m", 0);
   mat.mat.fileName = "Bin\\Maps\\none.mat";
   file.objects = {mat};
   EXPECT_EQ(Load(file, "mat.vmc"), kNoId);

@@ -7,15 +7,6 @@ namespace {
 
 using namespace tftest;
 
-objEntry Make(int32_t type, const std::string& name, int32_t order = 0) {
-  objEntry o;
-  o.type = type;
-  o.name = name;
-  o.displayId = 1;
-  o.order = order;
-  return o;
-}
-
 class ScriptObjectsTest : public ScriptFixture {
  protected:
   // Loads the objects from a version-16 file and keeps the record.
@@ -58,11 +49,11 @@ class ScriptObjectsTest : public ScriptFixture {
 };
 
 TEST_F(ScriptObjectsTest, FrameSetsMoveClampAndFollowTheirFrame) {
-  objEntry button = Make(kObjButton, "b");
+  objEntry button = ObjectHead(kObjButton, "b");
   button.button.frames = FramesOf({{kPictureA}, {kPictureB}});
   button.button.frames.left = 10, button.button.frames.top = 20, button.button.frame = 1;
   button.button.fontFile = kFont, button.button.text = "x";
-  objEntry image = Make(kObjImage, "pic");
+  objEntry image = ObjectHead(kObjImage, "pic");
   image.image.frames = FramesOf({{kPictureA, kPictureB}, {kPictureB}, {}});
   image.image.frame = 2, image.image.alpha = 255, image.image.rotation = 10;
   LoadObjects({button, image});
@@ -118,20 +109,20 @@ TEST_F(ScriptObjectsTest, FrameSetsMoveClampAndFollowTheirFrame) {
 }
 
 TEST_F(ScriptObjectsTest, ColorDisplayLabelMatAtexAppObjAndCamera) {
-  objEntry color = Make(kObjColor, "c");
+  objEntry color = ObjectHead(kObjColor, "c");
   color.color = objColor{5, 6, 40, 30, 0x102030, 200, true, true};
-  objEntry display = Make(kObjDisplay, "d");
+  objEntry display = ObjectHead(kObjDisplay, "d");
   display.display = objDisplay{640, 480, 2};
-  objEntry label = Make(kObjLabel, "l");
+  objEntry label = ObjectHead(kObjLabel, "l");
   label.label.fontFile = kFont, label.label.text = "ab cd", label.label.wrapWidth = 0, label.label.wrapLineOffset = 3;
-  objEntry mat = Make(kObjMat, "m");
+  objEntry mat = ObjectHead(kObjMat, "m");
   mat.mat.fileName = kMat;
-  objEntry atex = Make(kObjAtex, "t");
+  objEntry atex = ObjectHead(kObjAtex, "t");
   atex.atex.texture = kPictureA, atex.atex.left = 4, atex.atex.top = 7;
   atex.atex.triangles = {atexTriangle{0, 0, 0, 0, 0, 8, 0, 8, 16, 8, 16, 8}};
-  objEntry app = Make(kObjAppObj, "a");
-  objEntry camera = Make(kObjCamera, "cam");
-  objEntry render = Make(kObjRender, "r");
+  objEntry app = ObjectHead(kObjAppObj, "a");
+  objEntry camera = ObjectHead(kObjCamera, "cam");
+  objEntry render = ObjectHead(kObjRender, "r");
   LoadObjects({color, display, label, mat, atex, app, camera, render});
 
   // Color: the quad follows position and size.
@@ -199,7 +190,7 @@ TEST_F(ScriptObjectsTest, ColorDisplayLabelMatAtexAppObjAndCamera) {
 }
 
 TEST_F(ScriptObjectsTest, ListsGrowTheirArraysAndCheckFramesAndModes) {
-  objEntry list = Make(kObjList, "l");
+  objEntry list = ObjectHead(kObjList, "l");
   list.list.kind = "HORIZONTAL", list.list.fontFile = kFont, list.list.frame = 1;
   list.list.cells = FramesOf({{kPictureA}, {kPictureB}});
   list.list.iconFrames = FramesOf({{kPictureB}});
@@ -266,13 +257,13 @@ TEST_F(ScriptObjectsTest, ListsGrowTheirArraysAndCheckFramesAndModes) {
 }
 
 TEST_F(ScriptObjectsTest, SlidersClampValuesAndPlaceTheThumb) {
-  objEntry slider = Make(kObjSlider, "s");
+  objEntry slider = ObjectHead(kObjSlider, "s");
   objSlider& sl = slider.slider;
   sl.rangeFrames = FramesOf({{kPictureA}});  // 16 wide
   sl.thumbFrames = FramesOf({{kPictureB}});  // 8 wide
   sl.rangeFrames.left = 100, sl.rangeFrames.top = 50, sl.frameRange = 1, sl.frameSlider = 1;
   sl.minValue = 0, sl.maxValue = 4, sl.value = 0;
-  objEntry pointer = Make(kObjPointer, "p");
+  objEntry pointer = ObjectHead(kObjPointer, "p");
   pointer.pointer.frames = FramesOf({{kPictureB}});
   pointer.pointer.frame = 1, pointer.pointer.fadeOnIdle = true;
   LoadObjects({slider, pointer});
@@ -322,9 +313,9 @@ TEST_F(ScriptObjectsTest, SlidersClampValuesAndPlaceTheThumb) {
 }
 
 TEST_F(ScriptObjectsTest, OrderChangesResortTheScriptAndItsCameras) {
-  objEntry camera = Make(kObjCamera, "cam", 0);
+  objEntry camera = ObjectHead(kObjCamera, "cam", 0);
   camera.camera.names = {"A", "B"};
-  LoadObjects({Make(kObjDisplay, "a", 1), Make(kObjDisplay, "b", 2), Make(kObjDisplay, "c", 3), camera});
+  LoadObjects({ObjectHead(kObjDisplay, "a", 1), ObjectHead(kObjDisplay, "b", 2), ObjectHead(kObjDisplay, "c", 3), camera});
   auto sequence = [](const std::vector<orderEntry>& list) {
     std::vector<int32_t> out;
     for (const orderEntry& entry : list) out.push_back(entry.object);
