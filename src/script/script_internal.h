@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/ids.h"
 #include "data/mat.h"
 #include "script/parameter.h"
@@ -265,6 +266,40 @@ struct script {
 script* ScriptFind(int32_t scriptId);
 // Ids of the loaded scripts in creation order.
 std::vector<int32_t> ScriptIds();
+
+// ---------------------------------------------------------------------------------------------
+// The file format: each kind's fields in file order, for the parser, writers and printers.
+
+inline constexpr int32_t kFieldI32 = 0;
+inline constexpr int32_t kFieldU8 = 1;
+inline constexpr int32_t kFieldBool = 2;   // a byte, 0 false
+inline constexpr int32_t kFieldText = 3;   // byte length, then the characters
+inline constexpr int32_t kFieldListKind = 4;  // a text that must read HORIZONTAL or VERTICAL
+inline constexpr int32_t kFieldFrames = 5;  // a frameSet
+inline constexpr int32_t kFieldTriangles = 6;  // count, then 12 int32 a triangle
+inline constexpr int32_t kFieldNames = 7;  // count, then texts (a camera's object names)
+
+struct objectField {
+  const char* name;  // as the read-failure messages name it
+  int32_t type;
+  int32_t since;  // first file version that holds the field
+  void* (*at)(objEntry&);  // the member the field goes to, typed by `type`
+};
+
+struct objectKind {
+  int32_t type;
+  const char* name;  // "Button": the reader is "ScriptFileReadObject" + name
+  std::vector<objectField> fields;
+};
+
+// Names of the 12 numbers of an Atex triangle, x1 ... v3.
+extern const char* const kAtexCornerNames[12];
+const std::vector<objectKind>& ScriptObjectKinds();
+// nullptr for a type without attributes in the file (unknown kinds).
+const objectKind* ScriptObjectKindFind(int32_t type);
+const void* ScriptObjectFieldAt(const objEntry& object, const objectField& field);
+// Reads a whole script file (version to code) into the record; false after one log line.
+bool ScriptFileParse(ByteReader& in, script& record);
 
 // ---------------------------------------------------------------------------------------------
 // Routine tables

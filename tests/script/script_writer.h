@@ -1,5 +1,6 @@
-// Writes script files for the tests: the loader's own records turned back into the file's bytes,
-// field by field in file order, with the fields a version lacks left out.
+// Writes script files for the tests: the loader's own records turned back into the file's bytes
+// by the format's field table, with the fields a version lacks left out. (The loader's messages
+// are checked against hand-laid bytes as well, so a fault in the table shows.)
 #pragma once
 
 #include <cstdint>
