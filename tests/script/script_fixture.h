@@ -62,16 +62,6 @@ inline std::string MatFile() {
          entry(0x00FF00, "WALL") + LE16(1) + char(0) + LE16(1) + char(1);
 }
 
-// An object's head on display 1; the caller fills in its kind's part.
-inline objEntry ObjectHead(int32_t type, const std::string& name, int32_t order = 0) {
-  objEntry o;
-  o.type = type;
-  o.name = name;
-  o.displayId = 1;
-  o.order = order;
-  return o;
-}
-
 // The captured lines, one a line, for failure messages.
 inline std::string Joined(const LogCapture& log) {
   std::string text;

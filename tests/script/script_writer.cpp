@@ -81,6 +81,15 @@ std::string WriteScriptFileText(const scriptFile& file) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+objEntry ObjectHead(int32_t type, const std::string& name, int32_t order, uint8_t display) {
+  objEntry o;
+  o.type = type;
+  o.name = name;
+  o.displayId = display;
+  o.order = order;
+  return o;
+}
+
 frameSet FramesOf(const std::vector<std::vector<std::string>>& frames, const std::string& mat) {
   frameSet set;
   for (const auto& images : frames) {

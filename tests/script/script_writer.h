@@ -23,6 +23,9 @@ struct scriptFile {
   std::vector<uint8_t> code;
 };
 
+// An object's head; the caller fills in its kind's part.
+objEntry ObjectHead(int32_t type, const std::string& name, int32_t order = 0, uint8_t display = 1);
+
 void WriteScriptText(ByteWriter& out, const std::string& text);
 void WriteFrameSet(ByteWriter& out, int32_t version, const frameSet& set);
 void WriteScriptObject(ByteWriter& out, int32_t version, const objEntry& object);
