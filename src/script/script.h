@@ -1,5 +1,4 @@
-// Script engine: compiled screen scripts (.vmc) loaded into records of objects, and the registry
-// of host routines (app routines) that script code and script objects call.
+// Script engine: screen scripts (.vmc) loaded into object records, and the app routine registry.
 #pragma once
 
 #include <cstdint>
