@@ -1,5 +1,6 @@
 #include "script/vm_thread.h"
 
+#include <memory>
 #include <utility>
 
 #include "core/log.h"
@@ -29,8 +30,11 @@ parameter* Slot(scriptThread& thread, uint8_t mode, int32_t n) {
   } else if (mode == kVmModeBaseMinus) {
     index = static_cast<int64_t>(thread.base) - n;
   }
-  if (index < 0 || index >= static_cast<int64_t>(thread.stack.size())) return nullptr;
-  return &thread.stack[static_cast<size_t>(index)];
+  // Bounds in bytes: the slot count itself would cost a division per access.
+  const auto bytes = reinterpret_cast<const char*>(std::to_address(thread.stack.end())) -
+                     reinterpret_cast<const char*>(thread.stack.data());
+  if (index < 0 || index * static_cast<int64_t>(sizeof(parameter)) >= bytes) return nullptr;
+  return thread.stack.data() + index;
 }
 
 const parameter* Value(scriptThread& thread, const vmOperand& operand) {
@@ -57,12 +61,17 @@ bool Index(scriptThread& thread, const vmOperand& operand, int32_t& index) {
   return true;
 }
 
+// Integer of a value without a call for the common case.
+inline int32_t IntegerOf(const parameter& value) {
+  return value.kind == kParameterInteger ? value.integer : ParameterToInteger(value);
+}
+
 // Comparisons look at the kind of A; a kind outside the three is never true.
 bool Compare(uint8_t opcode, const parameter& a, const parameter& b) {
   int order = 0;
   switch (a.kind) {
     case kParameterInteger: {
-      const int32_t x = ParameterToInteger(a), y = ParameterToInteger(b);
+      const int32_t x = a.integer, y = IntegerOf(b);
       order = x < y ? -1 : (x > y ? 1 : 0);
       break;
     }
@@ -109,7 +118,7 @@ void SubtractText(std::string& d, const parameter& v) {
 void Arithmetic(uint8_t opcode, parameter& d, const parameter& v) {
   switch (d.kind) {
     case kParameterInteger: {
-      const int64_t x = d.integer, y = ParameterToInteger(v);
+      const int64_t x = d.integer, y = IntegerOf(v);
       switch (opcode) {
         case kOpMove: d.integer = static_cast<int32_t>(y); break;
         case kOpAdd: d.integer = Wrap(x + y); break;
@@ -123,7 +132,7 @@ void Arithmetic(uint8_t opcode, parameter& d, const parameter& v) {
       return;
     }
     case kParameterBoolean: {
-      const int64_t x = d.boolean != 0 ? 1 : 0, y = ParameterToInteger(v);
+      const int64_t x = d.boolean != 0 ? 1 : 0, y = IntegerOf(v);
       bool result = false;
       switch (opcode) {
         case kOpMove: result = ParameterToBoolean(v); break;
@@ -166,7 +175,7 @@ constexpr int32_t kEnd = -1;
 // Executes one decoded instruction; returns the next offset, or kEnd to end the thread.
 int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t next) {
   const vmOperand* op = d.operands;
-  const uint8_t opcode = d.instruction->opcode;
+  const uint8_t opcode = d.opcodeByte & 0x3f;
   switch (opcode) {
     case kOpReturn: {
       if (thread.run.jumpList.empty()) return kEnd;
@@ -196,6 +205,9 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
       const parameter* a = Value(thread, op[0]);
       const parameter* b = Value(thread, op[1]);
       if (!a || !b || !AddressValid(script, op[2].number)) return kEnd;
+      if (opcode == kOpJumpLess && a->kind == kParameterInteger && b->kind == kParameterInteger) {
+        return a->integer < b->integer ? op[2].number : next;  // the common loop test
+      }
       return Compare(opcode, *a, *b) ? op[2].number : next;
     }
     case kOpMove:
@@ -209,6 +221,10 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
       const parameter* v = Value(thread, op[0]);
       parameter* slot = Slot(thread, op[1].mode, op[1].number);
       if (!v || !slot) return kEnd;
+      if (opcode == kOpAdd && slot->kind == kParameterInteger && v->kind == kParameterInteger) {
+        slot->integer = Wrap(static_cast<int64_t>(slot->integer) + v->integer);  // the common case
+        return next;
+      }
       if (v == slot) {
         const parameter copy = *v;  // D op D: read V before D changes
         Arithmetic(opcode, *slot, copy);
@@ -276,18 +292,48 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
   }
 }
 
+const vmDecoded kNoInstruction{};
+
+// Decodes the instruction at offset into the cache; kNoInstruction when none starts there.
+const vmDecoded* Decoded(vmScript& script, int32_t offset) {
+  vmDecodeCache& cache = script.cache;
+  const vmDecoded*& entry = cache.at[static_cast<size_t>(offset)];
+  if (!entry) {
+    vmDecoded decoded;
+    if (VmDecode(script.code.data(), script.code.size(), static_cast<size_t>(offset), script.format, decoded)) {
+      cache.instructions.push_back(std::move(decoded));
+      entry = &cache.instructions.back();
+    } else {
+      entry = &kNoInstruction;
+    }
+  }
+  return entry;
+}
+
 void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
   static vmHost neutral;
   if (!script.host) script.host = &neutral;
-  vmDecoded decoded;
-  const uint8_t* code = script.code.data();
   const size_t size = script.code.size();
+  if (script.cache.at.size() != size) {
+    script.cache.at.assign(size, nullptr);
+    script.cache.instructions.clear();
+  }
+  const vmDecoded* decoded = nullptr;
+  const vmDecoded* const* known = script.cache.at.data();  // the array keeps its size from here on
   while (offset >= 0 && static_cast<size_t>(offset) < size && !thread.waiting) {
-    if (!VmDecode(code, size, static_cast<size_t>(offset), script.format, decoded)) break;
-    thread.run.opcode = decoded.opcodeByte & 0x3f;
-    thread.run.flagA = (decoded.opcodeByte & 0x40) != 0;
-    thread.run.flagB = (decoded.opcodeByte & 0x80) != 0;
-    offset = Step(script, thread, decoded, offset + static_cast<int32_t>(decoded.length));
+    decoded = known[offset];
+    if (!decoded) decoded = Decoded(script, offset);
+    if (decoded == &kNoInstruction) {
+      decoded = nullptr;
+      break;
+    }
+    offset = Step(script, thread, *decoded, offset + static_cast<int32_t>(decoded->length));
+  }
+  // The decoding state of the last instruction, which a waiting thread keeps.
+  if (decoded) {
+    thread.run.opcode = decoded->opcodeByte & 0x3f;
+    thread.run.flagA = (decoded->opcodeByte & 0x40) != 0;
+    thread.run.flagB = (decoded->opcodeByte & 0x80) != 0;
   }
   if (!thread.waiting) thread.running = false;
 }

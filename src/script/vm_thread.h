@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,8 +90,16 @@ class vmHost {
   virtual std::string MatRegionName(const std::string& /*objectName*/, int32_t /*x*/, int32_t /*y*/) { return {}; }
 };
 
+// Instructions decoded once per code offset: the code never changes after loading.
+struct vmDecodeCache {
+  // Per offset: nullptr not decoded yet, else the instruction or the "no instruction" marker.
+  std::vector<const vmDecoded*> at;
+  std::deque<vmDecoded> instructions;  // a deque, so an instruction stays put while nested runs add more
+};
+
 // The interpreter's view of one script: its code and listener, its threads (index 0 the main
-// thread; held by pointer so a thread stays in place while forks append), and its host.
+// thread; held by pointer so a thread stays in place while forks append), and its host. Code and
+// format must not change once a thread has run (decoded instructions are cached).
 struct vmScript {
   std::vector<uint8_t> code;
   vmCodeFormat format;
@@ -98,6 +107,7 @@ struct vmScript {
   int32_t listenerAddress = 0;
   std::vector<std::unique_ptr<scriptThread>> threads;
   vmHost* host = nullptr;
+  vmDecodeCache cache;
 };
 
 // The thread-ID counter, global across scripts: the next ID, and the engine's start step reset.
