@@ -262,7 +262,8 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
       if (opcode == kOpSetAttribute) {
         const parameter* v = Value(thread, op[2]);
         if (!v) return kEnd;
-        const parameter value = *v;
+        // The order is an integer whatever the operand's kind.
+        const parameter value = op[1].number == kVmAttributeOrder ? ParameterInteger(IntegerOf(*v)) : *v;
         return script.host->ObjectAttributeSet(op[0].number, op[1].number, index, value) ? next : kEnd;
       }
       parameter value;
@@ -279,7 +280,7 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
       thread.resumeAt = next;
       return next;
     case kOpFork: {
-      if (!AddressValid(script, op[0].number)) return kEnd;
+      if (!AddressValid(script, op[0].number) || script.threads.size() >= kVmMaxThreads) return kEnd;
       auto fork = std::make_unique<scriptThread>(thread);
       fork->id = VmThreadIdNext();
       fork->waiting = true;

@@ -15,6 +15,9 @@
 // error does.
 inline constexpr size_t kVmMaxStackSlots = 1u << 20;
 inline constexpr size_t kVmMaxCallFrames = 1u << 16;
+// So is a Fork past this many threads in one script (forks made in a pass run in that pass, so a
+// forking loop would otherwise never let the update return).
+inline constexpr size_t kVmMaxThreads = 1u << 16;
 // The thread ID that names a script's main thread in host operations.
 inline constexpr int32_t kVmMainThreadId = -1;
 

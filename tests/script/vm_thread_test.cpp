@@ -189,6 +189,14 @@ TEST(VmInstructions, BoundsEndTheThreadQuietly) {
   calls.Run();
   EXPECT_EQ(calls.Main().run.jumpList.size(), kVmMaxCallFrames);
   EXPECT_FALSE(calls.Main().running);
+  // Every secondary thread forks again in the same pass; the thread bound ends the chain.
+  TestScript forks("again:\nFork rest\nJump again\nrest:\nWait\n");
+  forks.Run();
+  VmScriptUpdate(forks.script);  // the main thread ends after its wait
+  VmScriptUpdate(forks.script);
+  EXPECT_EQ(forks.script.threads.size(), kVmMaxThreads - 1) << "the thread that could not fork ended";
+  VmScriptUpdate(forks.script);
+  EXPECT_EQ(forks.script.threads.size(), 1u) << "all waited once and ended";
   EXPECT_TRUE(log.lines().empty());
 }
 
@@ -234,7 +242,7 @@ TEST(VmInstructions, AttributesThroughTheHost) {
   ExpectInteger(a[{0, 1, 0}], 2, "top");
   ExpectText(a[{1, 5, 2}], "two", "item by slot");
   ExpectInteger(a[{1, 5, 4}], 44, "item by number");
-  ExpectText(a[{0, 255, 0}], "7", "order");
+  ExpectInteger(a[{0, 255, 0}], 7, "order, converted to an integer");
   ASSERT_EQ(s.Main().stack.size(), 3u);
   ExpectText(s.Slot(1), "two", "get item");
   ExpectInteger(s.Slot(2), 2, "get top");
