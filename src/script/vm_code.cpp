@@ -345,29 +345,29 @@ std::string VmDisassembleCode(const std::vector<uint8_t>& code, const vmCodeForm
     std::string operands;
     for (int i = 0; i < instruction.operandCount; ++i) {
       const vmOperand& operand = instruction.operands[i];
-      std::string part;
+      std::string shown;
       switch (operand.shape) {
         case S::kAddress:
-          part = labels.count(operand.number) ? LabelName(operand.number) : "@" + std::to_string(operand.number);
+          shown = labels.count(operand.number) ? LabelName(operand.number) : "@" + std::to_string(operand.number);
           break;
         case S::kValueA:
         case S::kValueB:
         case S::kVariableA:
-        case S::kDestinationB: part = ValueText(operand); break;
+        case S::kDestinationB: shown = ValueText(operand); break;
         case S::kRoutine:
         case S::kObject:
-        case S::kAttribute: part = std::to_string(operand.number); break;
+        case S::kAttribute: shown = std::to_string(operand.number); break;
         case S::kAttributeSetTail:
-          if (operand.hasIndex) part = IndexText(operand) + ", ";
-          part += ValueText(operand);
+          if (operand.hasIndex) shown = IndexText(operand) + ", ";
+          shown += ValueText(operand);
           break;
         case S::kAttributeGetTail:
-          if (operand.hasIndex) part = IndexText(operand);
+          if (operand.hasIndex) shown = IndexText(operand);
           break;
         case S::kNone: break;
       }
-      if (part.empty()) continue;
-      operands += (operands.empty() ? " " : ", ") + part;
+      if (shown.empty()) continue;
+      operands += (operands.empty() ? " " : ", ") + shown;
     }
     text += "  " + Hex(static_cast<uint32_t>(entry.offset), 6) + "  " + name + operands + "\n";
   }

@@ -114,8 +114,16 @@ struct vmDecoded {
 // invalid operand encoding (literal kind, boolean byte, index mode, a missing required flag).
 bool VmDecode(const uint8_t* code, size_t size, size_t offset, const vmCodeFormat& format, vmDecoded& out);
 
-// One instruction per line: offset, name, operands; a label line before every jump target that
-// starts a line; bytes that are no instruction as ".byte" lines.
+// The text form, one instruction per line ("  000006  Add 1, [b+0]"):
+//   an offset column (six or more hex digits, ignored when read back), the name, the operands
+//   separated by commas; a name suffix ".a", ".b" or ".ab" keeps flag bits no operand uses;
+//   literals 5, -3, true, false, "text" (\" \\ and \xHH escapes); variables [b+n] (mode 2),
+//   [b-n] (mode 1), [n] (mode 0), [m:n] (any other mode m); list indexes i[b+n], i[b-n], i[n] and
+//   #n (the number itself); addresses as a label or @n; object, attribute and routine numbers in
+//   decimal; "name:" defines a label; ".byte 0x4C 0x02 ..." writes bytes as they stand; ";" starts
+//   a comment.
+// The disassembler writes a label line "Lxxxx:" before every jump target that starts a line
+// (a target inside an instruction is written @n) and bytes that are no instruction as ".byte".
 std::string VmDisassembleCode(const std::vector<uint8_t>& code, const vmCodeFormat& format = {});
 // Reads the disassembler's text back into bytes. False with a message "line N: ..." on an error.
 bool VmAssembleCode(const std::string& text, std::vector<uint8_t>& bytes, std::string& error,
