@@ -71,6 +71,15 @@ void MainFormProcessMessages(int32_t waitMs) {
   gMain.wasActive = active;
 }
 
+void MainFormIdle(uint32_t milliseconds) {
+  const uint32_t start = UtilTickCount();
+  while (!gMain.closeRequested) {
+    const uint32_t spent = UtilTickCount() - start;
+    if (spent >= milliseconds) return;
+    MainFormProcessMessages(static_cast<int32_t>(milliseconds - spent));
+  }
+}
+
 void MainDispatchEvent(const platformEvent& event) {
   renderForm* form = FormOfWindow(event.window);
   const bool isSplash = event.window != 0 && event.window == gMain.splash;

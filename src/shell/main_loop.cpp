@@ -52,7 +52,7 @@ bool AllRenderFormsActivated() {
 // Entry
 
 int ShellMain(const shellGameHooks& hooks) {
-  ShellStartUnits();
+  ShellStartUnits(hooks);
   if (PlatformMonitorCount() == 0) {
     // The platform logged why; the terminal should hear it too.
     std::fprintf(stderr, "%s: no display to show the game on (see %s).\n", kShellTitle, LogGetFilePath().c_str());
