@@ -112,27 +112,26 @@ bool MainGameStart() {
   const uint32_t splashWait = gMain.gameStartTick - gMain.timerStartTick;
   bool firstFrame = true;
   while (!gMain.quit) {
-    if (MainAppMinimized()) {
+    const bool minimized = MainAppMinimized();
+    if (minimized || !MainAppActive()) {
       MainAppPause();
     } else {
-      if (MainAppActive()) {
-        MainAppResume();
-        MainKeepAwake();
-      } else {
-        MainAppPause();
-      }
-      if (gMain.closeRequested) {
-        gMain.closeRequested = false;
-        gMain.quit = true;
-      } else {
-        gMain.quit = !gMain.hooks.processFrame || !gMain.hooks.processFrame();
-        if (firstFrame && gMain.tracing) {
-          // How long start-up took to the first swapped frame, less the splash's wait.
-          firstFrame = false;
-          const int64_t age = ProcessAgeMs();
-          LogTrace("MainGameStart - First frame " + std::to_string(age) + " ms after start, " +
-                   std::to_string(age - splashWait) + " ms without the splash wait.");
-        }
+      MainAppResume();
+      MainKeepAwake();
+    }
+    // A close request ends the loop even while minimised: the session's quit (a logout, a
+    // signal) restores no window first, and the settings must still be saved.
+    if (gMain.closeRequested) {
+      gMain.closeRequested = false;
+      gMain.quit = true;
+    } else if (!minimized) {
+      gMain.quit = !gMain.hooks.processFrame || !gMain.hooks.processFrame();
+      if (firstFrame && gMain.tracing) {
+        // How long start-up took to the first swapped frame, less the splash's wait.
+        firstFrame = false;
+        const int64_t age = ProcessAgeMs();
+        LogTrace("MainGameStart - First frame " + std::to_string(age) + " ms after start, " +
+                 std::to_string(age - splashWait) + " ms without the splash wait.");
       }
     }
     // A game in the background waits for its events rather than spinning a core.

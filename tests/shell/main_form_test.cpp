@@ -91,6 +91,19 @@ TEST_F(ShellMainLoop, TheSessionsQuitRequestEndsTheLoopLikeAClose) {
   EXPECT_EQ(shutdowns_, 1);
 }
 
+TEST_F(ShellMainLoop, TheSessionsQuitEndsAMinimisedGameToo) {
+  frame_ = [this](int frame) {
+    if (frame == 2) {
+      Send(platformEventKind::kWindowMinimized);
+      Send(platformEventKind::kQuit);  // a logout: nothing restores the window first
+    }
+    return true;
+  };
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(frames_, 2);
+  EXPECT_EQ(shutdowns_, 1);
+}
+
 TEST_F(ShellMainLoop, AGameEndingInItsFatalStateShutsDownAndNamesTheLog) {
   frame_ = [this](int) {
     fatal_ = true;
