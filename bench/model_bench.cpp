@@ -164,11 +164,12 @@ void OpenFonts(scene& s) {
     return;
   }
   s.font = FontOpen(s.display, file);
-  // With "-nocompile" on the command line the glyph models stay uncompiled and are drawn from
-  // their geometry every time (vertex arrays or immediate mode, as the model unit is switched).
-  UtilSetCommandLine(std::vector<std::string>{"-nocompile"});
+  // With compiling switched off (as "-nocompile" does) the glyph models stay uncompiled and are
+  // drawn from their geometry every time (vertex arrays or immediate mode, as the model unit is
+  // switched).
+  ModelAllowCompile(false);
   s.fontUncompiled = FontOpen(s.display, copy);
-  UtilSetCommandLine(std::vector<std::string>{});
+  ModelAllowCompile(true);
   if (s.font == 0 || s.fontUncompiled == 0) {
     s.font = s.fontUncompiled = 0;
     s.fontNote = "FontOpen failed: glyphs skipped";

@@ -14,7 +14,8 @@ struct LogState {
   std::string fileName = "results.log";
   std::string startStamp;
   bool headerWritten = false;
-  bool traceMode = false;
+  bool traceMode = false;    // "-trace", read at start
+  bool versionMode = false;  // "-ver", read at start
   bool versionsHeadingWritten = false;
   std::string indent;
   bool reportedFileFailure = false;
@@ -80,6 +81,7 @@ void LogStart() {
   gLog.startStamp = FormatNow("%x") + " at " + FormatNow("%X");
   if (UtilSwitchPresent("-startinfo")) LogWriteHeader();
   gLog.traceMode = UtilSwitchPresent("-trace");
+  gLog.versionMode = UtilSwitchPresent("-ver");
   LogVersion("fwkLog - Version 1.0");
 }
 
@@ -116,7 +118,7 @@ void LogTraceEnd(const std::string& text) {
 }
 
 void LogVersion(const std::string& text) {
-  if (!UtilSwitchPresent("-ver")) return;
+  if (!gLog.versionMode) return;
   if (!gLog.versionsHeadingWritten) {
     gLog.versionsHeadingWritten = true;
     LogWrite("Framework Versions:");

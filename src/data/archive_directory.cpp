@@ -8,36 +8,26 @@
 #include <cstring>
 #include <memory>
 
+#include "core/bytes.h"
+
 namespace {
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-int32_t Le32(const uint8_t* p) {
-  const uint32_t value = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-  return static_cast<int32_t>(value);
-}
 
 // Sequential reads from bytes in memory. Past the end a read fails and takes nothing.
 class spanSource {
  public:
-  spanSource(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
-  uint64_t Size() const { return size_; }
-  uint64_t Remaining() const { return size_ - position_; }
+  spanSource(const uint8_t* bytes, size_t size) : reader_(bytes, size) {}
+  uint64_t Size() const { return reader_.Size(); }
+  uint64_t Remaining() const { return reader_.Remaining(); }
   bool Read(void* out, size_t count) {
-    if (count > Remaining()) {
-      position_ = size_;
+    if (count > reader_.Remaining()) {
+      reader_.Skip(count);
       return false;
     }
-    if (count > 0) std::memcpy(out, bytes_ + position_, count);
-    position_ += count;
-    return true;
+    return reader_.Bytes(out, count);
   }
 
  private:
-  const uint8_t* bytes_;
-  size_t size_;
-  size_t position_ = 0;
+  ByteReader reader_;
 };
 
 // Sequential reads from an open file through a block buffer, so that the many small fields of a
@@ -105,7 +95,7 @@ archiveDirectory ParseDirectory(Source& source) {
     directory.state = archiveDirectoryState::truncated;
     return directory;
   }
-  directory.version = Le16(field);
+  directory.version = LoadLe16(field);
   if (field[1] > 1) {
     directory.state = archiveDirectoryState::badVersion;
     return directory;
@@ -114,7 +104,7 @@ archiveDirectory ParseDirectory(Source& source) {
     directory.state = archiveDirectoryState::truncated;
     return directory;
   }
-  directory.declaredCount = Le32(field);
+  directory.declaredCount = static_cast<int32_t>(LoadLe32(field));
   if (directory.declaredCount < 0) {
     directory.state = archiveDirectoryState::damagedEntry;
     return directory;
@@ -136,9 +126,9 @@ archiveDirectory ParseDirectory(Source& source) {
       break;
     }
     archiveDirectoryEntry entry;
-    entry.dataOffset = Le32(header + 1);
-    entry.dataSize = Le32(header + 5);
-    const uint16_t nameLength = Le16(header + 9);
+    entry.dataOffset = static_cast<int32_t>(LoadLe32(header + 1));
+    entry.dataSize = static_cast<int32_t>(LoadLe32(header + 5));
+    const uint16_t nameLength = LoadLe16(header + 9);
 
     uint8_t extra[255];
     const size_t extraLength = headerLength - kArchiveEntryHeaderLength;

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "data/archive_directory.h"
@@ -51,7 +52,6 @@ struct memoryFile {
 // The buffer holds the bytes [bufferStart, bufferEnd); reads take from bufferStart and the
 // bytes are moved down only when the buffer is topped up.
 struct dataFileHandle {
-  int32_t id = 0;
   int32_t archiveIndex = -1;  // -1 for a loose file
   int32_t memoryIndex = -1;   // -1 when not a memory file
   int32_t size = 0;
@@ -74,7 +74,6 @@ struct dataFileHandle {
 };
 
 struct rawFileInfo {
-  int32_t id = 0;
   diskFile file;
   std::unique_ptr<uint8_t[]> buffer;
   uint32_t bufferStart = 0;
@@ -83,8 +82,9 @@ struct rawFileInfo {
   uint32_t Buffered() const { return bufferEnd - bufferStart; }
 };
 
+// Everything the unit holds; DataFileStart begins from a fresh one (ids from 1 again).
 struct dataFileState {
-  bool logLow = false;
+  bool logLow = false;  // "-logLow", read once at start
   std::string appFolder;
   std::vector<archiveInfo> archives;
   std::vector<archiveFileInfo> directory;
@@ -92,13 +92,11 @@ struct dataFileState {
   std::unordered_map<std::string, size_t> directoryIndex;
   utilArrayString patches;
   std::vector<memoryFile> memoryFiles;
-  std::vector<dataFileHandle> handles;
-  std::vector<rawFileInfo> rawFiles;
-  int32_t nextHandleId = 1;
-  int32_t nextRawId = 1;
+  IdRegistry<dataFileHandle> handles;
+  IdRegistry<rawFileInfo> rawFiles;
   // The last handle looked up, so that a caller reading field by field from one handle skips the
-  // search. Reset whenever the handle list changes (records move); id 0 is never a handle.
-  int32_t cachedId = 0;
+  // search. Records stay in place until they are removed, so only closing that handle resets it.
+  int32_t cachedId = kNoId;
   dataFileHandle* cachedHandle = nullptr;
 };
 
@@ -138,20 +136,13 @@ int32_t MemoryFileFind(const std::string& name) {
   return -1;
 }
 
-void ForgetCachedHandle() {
-  gData.cachedId = 0;
-  gData.cachedHandle = nullptr;
-}
-
 [[gnu::noinline]] dataFileHandle* SearchHandle(int32_t id) {
-  for (dataFileHandle& handle : gData.handles) {
-    if (handle.id == id) {
-      gData.cachedId = id;
-      gData.cachedHandle = &handle;
-      return &handle;
-    }
+  dataFileHandle* handle = gData.handles.Find(id);
+  if (handle != nullptr) {
+    gData.cachedId = id;
+    gData.cachedHandle = handle;
   }
-  return nullptr;
+  return handle;
 }
 
 inline dataFileHandle* FindHandle(int32_t id) {
@@ -163,6 +154,27 @@ inline dataFileHandle* FindHandle(int32_t id) {
 
 bool IsPatchNumber(const std::string& sixCharacters) {
   return sixCharacters.size() == 6 && UtilIsPositiveInteger(sixCharacters);
+}
+
+// An archive that gives fewer members than it declares is used as far as it is sound; the log
+// names it, so that a broken download does not pass for missing content.
+void ReportDamagedArchive(const std::string& fileName, const archiveDirectory& read) {
+  const std::string archive = "DataFileStart - Archive \"" + fileName + "\" ";
+  switch (read.state) {
+    case archiveDirectoryState::complete:
+      return;
+    case archiveDirectoryState::notArchive:
+      LogError(archive + "is not an archive.");
+      return;
+    case archiveDirectoryState::badVersion:
+      LogError(archive + "has the unsupported version " + std::to_string(read.version) + ".");
+      return;
+    case archiveDirectoryState::truncated:
+    case archiveDirectoryState::damagedEntry:
+      LogError(archive + "is damaged: kept " + std::to_string(read.entries.size()) + " of " +
+               std::to_string(read.declaredCount) + " entries.");
+      return;
+  }
 }
 
 void FindArchives() {
@@ -195,6 +207,7 @@ void FindArchives() {
     diskFile file;
     if (!file.OpenRead(gData.archives[index].diskPath)) continue;
     archiveDirectory read = ArchiveDirectoryReadFile(file.Descriptor());
+    ReportDamagedArchive(gData.archives[index].diskPath.substr(gData.appFolder.size()), read);
     for (archiveDirectoryEntry& entry : read.entries) {
       archiveFileInfo info;
       info.name = UtilUpper(entry.name);
@@ -302,25 +315,24 @@ int64_t FetchAt(dataFileHandle& handle, uint8_t* target, int64_t count) {
   return static_cast<int32_t>(gathered);
 }
 
-void CloseHandleAt(size_t index) {
-  dataFileHandle& handle = gData.handles[index];
-  if (handle.archiveIndex >= 0) {
-    archiveInfo& archive = gData.archives[static_cast<size_t>(handle.archiveIndex)];
+void CloseHandle(int32_t id) {
+  const dataFileHandle* handle = gData.handles.Find(id);
+  if (handle == nullptr) return;
+  if (handle->archiveIndex >= 0) {
+    archiveInfo& archive = gData.archives[static_cast<size_t>(handle->archiveIndex)];
     if (archive.openCount > 0 && --archive.openCount == 0) archive.file.Close();
   }
-  gData.handles.erase(gData.handles.begin() + static_cast<std::ptrdiff_t>(index));
-  ForgetCachedHandle();
+  gData.handles.Remove(id);
+  if (gData.cachedId == id) {
+    gData.cachedId = kNoId;
+    gData.cachedHandle = nullptr;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Raw files
 
-rawFileInfo* FindRaw(int32_t id) {
-  for (rawFileInfo& raw : gData.rawFiles) {
-    if (raw.id == id) return &raw;
-  }
-  return nullptr;
-}
+rawFileInfo* FindRaw(int32_t id) { return gData.rawFiles.Find(id); }
 
 // The system end-of-file test: the file position is at or past the file's size.
 bool RawAtEnd(const rawFileInfo& raw) {
@@ -331,11 +343,21 @@ bool RawAtEnd(const rawFileInfo& raw) {
 
 int32_t AddRaw(diskFile file) {
   rawFileInfo raw;
-  raw.id = gData.nextRawId++;
   raw.file = std::move(file);
   raw.buffer.reset(new uint8_t[kBufferSize]);
-  gData.rawFiles.push_back(std::move(raw));
-  return gData.rawFiles.back().id;
+  return gData.rawFiles.Add(std::move(raw));
+}
+
+// The read buffer runs ahead of the caller: put the system file back at the caller's position
+// and drop what was read ahead, so that a write lands where the caller is.
+bool RawDropReadAhead(rawFileInfo& raw) {
+  if (raw.Buffered() == 0) {
+    raw.bufferStart = raw.bufferEnd = 0;
+    return true;
+  }
+  if (lseek(raw.file.Descriptor(), -static_cast<off_t>(raw.Buffered()), SEEK_CUR) < 0) return false;
+  raw.bufferStart = raw.bufferEnd = 0;
+  return true;
 }
 
 }  // namespace
@@ -348,22 +370,13 @@ void DataFileStart() {
   gData.logLow = UtilSwitchPresent("-logLow");
   LogVersion("fwkDataFile - Version 1.0");
   gData.appFolder = UtilAppFolder();
-  gData.nextHandleId = 1;
-  gData.nextRawId = 1;
   FindArchives();
   FindPatches();
 }
 
 void DataFileEnd() {
-  // Records own their files: clearing the lists closes every handle, raw file and archive.
-  gData.handles.clear();
-  gData.rawFiles.clear();
-  gData.memoryFiles.clear();
-  gData.archives.clear();
-  gData.directory.clear();
-  gData.directoryIndex.clear();
-  gData.patches.clear();
-  ForgetCachedHandle();
+  // Records own their files: dropping them closes every handle, raw file and archive.
+  gData = dataFileState{};
   DiskPathCacheClear();
 }
 
@@ -381,7 +394,7 @@ int32_t DataFileOpen(const std::string& name) {
     handle.size = gData.memoryFiles[static_cast<size_t>(memoryIndex)].size;
   } else if (member != nullptr) {
     archiveInfo& archive = gData.archives[static_cast<size_t>(member->archiveIndex)];
-    if (archive.openCount == 0 && !archive.file.OpenRead(archive.diskPath)) return 0;
+    if (archive.openCount == 0 && !archive.file.OpenRead(archive.diskPath)) return kNoId;
     ++archive.openCount;
     handle.archiveIndex = member->archiveIndex;
     handle.size = member->dataSize;
@@ -391,31 +404,20 @@ int32_t DataFileOpen(const std::string& name) {
     handle.readDescriptor = archive.file.Descriptor();
   } else {
     const std::string path = LooseFilePath(resolved);
-    if (path.empty() || !handle.file.OpenRead(path)) return 0;
+    if (path.empty() || !handle.file.OpenRead(path)) return kNoId;
     // Sizes and positions are 32-bit: a larger file cannot be read through a handle.
     const int64_t size = handle.file.Size();
-    if (size < 0 || size > kMaxFileSize) return 0;
+    if (size < 0 || size > kMaxFileSize) return kNoId;
     handle.size = static_cast<int32_t>(size);
     handle.readLimit = size;
     handle.readDescriptor = handle.file.Descriptor();
     if (gData.logLow) LogWrite("File \"" + resolved + "\" read from disk.");
   }
   if (handle.memoryIndex < 0) handle.buffer.reset(new uint8_t[kBufferSize]);
-
-  handle.id = gData.nextHandleId++;
-  gData.handles.push_back(std::move(handle));
-  ForgetCachedHandle();
-  return gData.handles.back().id;
+  return gData.handles.Add(std::move(handle));
 }
 
-void DataFileClose(int32_t handle) {
-  for (size_t i = 0; i < gData.handles.size(); ++i) {
-    if (gData.handles[i].id == handle) {
-      CloseHandleAt(i);
-      return;
-    }
-  }
-}
+void DataFileClose(int32_t handle) { CloseHandle(handle); }
 
 int32_t DataFileRead(int32_t handle, void* buffer, int32_t count) {
   dataFileHandle* file = FindHandle(handle);
@@ -488,7 +490,7 @@ bool DataFileMemoryLoad(const std::string& name) {
   const std::string resolved = ResolvePatchedName(name);
   if (MemoryFileFind(resolved) >= 0) return true;
   const int32_t handle = DataFileOpen(name);
-  if (handle == 0) return false;
+  if (handle == kNoId) return false;
 
   memoryFile file;
   file.name = resolved;
@@ -510,10 +512,10 @@ bool DataFileMemoryLoad(const std::string& name) {
 void DataFileMemoryFree(const std::string& name) {
   const int32_t index = MemoryFileFind(ResolvePatchedName(name));
   if (index < 0) return;
-  for (size_t i = gData.handles.size(); i-- > 0;) {
-    dataFileHandle& handle = gData.handles[i];
+  for (int32_t id : gData.handles.Ids()) {
+    dataFileHandle& handle = *gData.handles.Find(id);
     if (handle.memoryIndex == index) {
-      CloseHandleAt(i);
+      CloseHandle(id);
     } else if (handle.memoryIndex > index) {
       --handle.memoryIndex;
     }
@@ -570,13 +572,13 @@ bool DataFileOnSearchPath(const std::string& fileName) {
 
 int32_t RawFileOpen(const std::string& path) {
   diskFile file;
-  if (path.empty() || !file.OpenRead(path)) return 0;
+  if (path.empty() || !file.OpenRead(path)) return kNoId;
   return AddRaw(std::move(file));
 }
 
 int32_t RawFileCreate(const std::string& path) {
   diskFile file;
-  if (path.empty() || !file.Create(path)) return 0;
+  if (path.empty() || !file.Create(path)) return kNoId;
   return AddRaw(std::move(file));
 }
 
@@ -628,6 +630,7 @@ bool RawFileRead(int32_t handle, void* buffer, int32_t count) {
 bool RawFileWrite(int32_t handle, const void* buffer, int32_t count) {
   rawFileInfo* raw = FindRaw(handle);
   if (raw == nullptr || count < 0 || (buffer == nullptr && count > 0)) return false;
+  if (!RawDropReadAhead(*raw)) return false;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   size_t left = static_cast<size_t>(count);
   while (left > 0) {
@@ -672,11 +675,16 @@ bool RawFileEof(int32_t handle) {
   return RawAtEnd(*raw);
 }
 
-void RawFileClose(int32_t handle) {
-  for (size_t i = 0; i < gData.rawFiles.size(); ++i) {
-    if (gData.rawFiles[i].id == handle) {
-      gData.rawFiles.erase(gData.rawFiles.begin() + static_cast<std::ptrdiff_t>(i));
-      return;
-    }
-  }
+void RawFileClose(int32_t handle) { gData.rawFiles.Remove(handle); }
+
+bool DataFileReadAll(const std::string& name, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  const DataFileGuard file(name);
+  if (!file) return false;
+  const int32_t size = DataFileSize(file.Get());
+  if (size <= 0) return true;
+  bytes.resize(static_cast<size_t>(size));
+  const int32_t got = DataFileRead(file.Get(), bytes.data(), size);
+  bytes.resize(static_cast<size_t>(std::max(got, 0)));
+  return true;
 }

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "core/ids.h"
 
 // Unit start and end steps: the start mounts the archives and patches next to the program.
 void DataFileStart();
@@ -16,6 +19,10 @@ void DataFileClose(int32_t handle);
 // Bytes delivered (0 for an unknown handle or a count below 1).
 int32_t DataFileRead(int32_t handle, void* buffer, int32_t count);
 bool DataFileReadExact(int32_t handle, void* buffer, int32_t count);
+// The whole file, found as DataFileOpen finds it, for readers that parse bytes in memory. A file
+// that ends early gives what it has, so the reader sees the shortfall as truncation. False
+// (bytes empty) when the file is found nowhere.
+bool DataFileReadAll(const std::string& name, std::vector<uint8_t>& bytes);
 // Up to the next CR (consumed, not returned); LF bytes are dropped.
 std::string DataFileReadLine(int32_t handle);
 bool DataFileSeek(int32_t handle, int32_t position);
@@ -27,10 +34,10 @@ void DataFileMemoryFree(const std::string& name);
 // Whether a file of this name is in the current folder or on the library search list.
 bool DataFileOnSearchPath(const std::string& fileName);
 
-// Owner of one open data file: closes it when it goes. Holds 0 when the open failed.
+// Owner of one open data file: closes it when it goes. Holds kNoId when the open failed.
 class DataFileGuard {
  public:
-  explicit DataFileGuard(int32_t handle = 0) : handle_(handle) {}
+  explicit DataFileGuard(int32_t handle = kNoId) : handle_(handle) {}
   explicit DataFileGuard(const std::string& name) : handle_(DataFileOpen(name)) {}
   ~DataFileGuard() { Reset(); }
   DataFileGuard(DataFileGuard&& other) noexcept : handle_(other.Release()) {}
@@ -49,12 +56,12 @@ class DataFileGuard {
   // Gives up ownership without closing.
   int32_t Release() {
     int32_t handle = handle_;
-    handle_ = 0;
+    handle_ = kNoId;
     return handle;
   }
   void Reset() {
     if (handle_ > 0) DataFileClose(handle_);
-    handle_ = 0;
+    handle_ = kNoId;
   }
 
  private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "data/data_file.h"
 
@@ -14,29 +15,21 @@ constexpr int64_t kMaxCells = int64_t{1} << 26;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// Closes the data file when the read ends, however it ends.
-class OpenFile {
- public:
-  explicit OpenFile(int32_t handle) : handle_(handle) {}
-  ~OpenFile() { DataFileClose(handle_); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-  int32_t handle() const { return handle_; }
-
-  template <typename T>
-  bool Read(T& value) {
-    unsigned char bytes[sizeof(T)];
-    if (!DataFileReadExact(handle_, bytes, sizeof(T))) return false;
-    // Fields are little-endian on disk.
-    uint64_t result = 0;
-    for (size_t i = sizeof(T); i > 0; --i) result = (result << 8) | bytes[i - 1];
-    value = static_cast<T>(result);
-    return true;
+// One little-endian field of 1, 2 or 4 bytes; false when the file ends first.
+template <typename T>
+bool ReadField(int32_t handle, T& value) {
+  static_assert(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4);
+  uint8_t bytes[sizeof(T)];
+  if (!DataFileReadExact(handle, bytes, sizeof(T))) return false;
+  if constexpr (sizeof(T) == 1) {
+    value = static_cast<T>(bytes[0]);
+  } else if constexpr (sizeof(T) == 2) {
+    value = static_cast<T>(LoadLe16(bytes));
+  } else {
+    value = static_cast<T>(LoadLe32(bytes));
   }
-
- private:
-  int32_t handle_;
-};
+  return true;
+}
 
 matRaw Fail(const std::string& message) {
   LogError("MatOpenRaw - " + message);
@@ -50,24 +43,25 @@ void MatStart() { LogVersion("fwkMat - Version 1.0"); }
 void MatEnd() {}
 
 matRaw MatOpenRaw(const std::string& fileName) {
-  int32_t handle = DataFileOpen(fileName);
-  if (handle <= 0) return Fail("Unable to open " + Quoted(fileName) + ".");
-  OpenFile file(handle);
+  // Closes the file however the read ends.
+  const DataFileGuard file(fileName);
+  if (!file) return Fail("Unable to open " + Quoted(fileName) + ".");
+  const int32_t handle = file.Get();
 
   char magic[3];
   if (!DataFileReadExact(handle, magic, 3)) return Fail("Unable to read mat header.");
   if (std::memcmp(magic, "MAT", 3) != 0) return Fail("Unrecognized mat header.");
   uint8_t major = 0, minor = 0;
-  if (!file.Read(major)) return Fail("Unable to read mat major version.");
+  if (!ReadField(handle, major)) return Fail("Unable to read mat major version.");
   if (major != 1) return Fail("Unsupported mat major version " + Quoted(std::to_string(major)) + ".");
-  if (!file.Read(minor)) return Fail("Unable to read mat minor version.");
+  if (!ReadField(handle, minor)) return Fail("Unable to read mat minor version.");
   if (minor != 0) return Fail("Unsupported mat minor version " + Quoted(std::to_string(minor)) + ".");
 
   matRaw raw;
-  if (!file.Read(raw.width)) return Fail("Unable to read mat width.");
+  if (!ReadField(handle, raw.width)) return Fail("Unable to read mat width.");
   if (raw.width == 0) return Fail("No mat width.");
   if (raw.width < 0) return Fail("Invalid mat width " + Quoted(std::to_string(raw.width)) + ".");
-  if (!file.Read(raw.height)) return Fail("Unable to read mat height.");
+  if (!ReadField(handle, raw.height)) return Fail("Unable to read mat height.");
   if (raw.height == 0) return Fail("No mat height.");
   if (raw.height < 0) return Fail("Invalid mat height " + Quoted(std::to_string(raw.height)) + ".");
   if (int64_t{raw.width} * raw.height > kMaxCells) {
@@ -75,14 +69,14 @@ matRaw MatOpenRaw(const std::string& fileName) {
   }
 
   uint8_t count = 0;
-  if (!file.Read(count)) return Fail("Unable to read mat entry count.");
+  if (!ReadField(handle, count)) return Fail("Unable to read mat entry count.");
   if (count == 0) return Fail("No mat entries.");
   for (int k = 1; k <= count; ++k) {
     matEntry entry;
     uint8_t nameLength = 0;
     std::string number = Quoted(std::to_string(k));
-    if (!file.Read(entry.colour)) return Fail("Unable to read mat color for entry " + number + ".");
-    if (!file.Read(nameLength)) return Fail("Unable to read mat name length for entry " + number + ".");
+    if (!ReadField(handle, entry.colour)) return Fail("Unable to read mat color for entry " + number + ".");
+    if (!ReadField(handle, nameLength)) return Fail("Unable to read mat name length for entry " + number + ".");
     if (nameLength > 0) {
       entry.name.resize(nameLength);
       if (!DataFileReadExact(handle, entry.name.data(), nameLength)) {
@@ -94,8 +88,8 @@ matRaw MatOpenRaw(const std::string& fileName) {
 
   while (!DataFileEof(handle)) {
     matRun run;
-    if (!file.Read(run.length)) return Fail("Unable to read mat run length.");
-    if (!file.Read(run.index)) return Fail("Unable to read mat run index.");
+    if (!ReadField(handle, run.length)) return Fail("Unable to read mat run length.");
+    if (!ReadField(handle, run.index)) return Fail("Unable to read mat run index.");
     if (run.index >= count) return Fail("Invalid mat run index " + Quoted(std::to_string(run.index)) + ".");
     raw.runs.push_back(run);
   }

@@ -2,21 +2,23 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
-#include <set>
 
+#include "core/bytes.h"
+#include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "data/data_file.h"
 #include "graphics/font_file.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
+#include "graphics/model_internal.h"
 #include "image/image.h"
 
 namespace {
 
 struct fontData {
-  int32_t id = 0;
+  int32_t id = kNoId;
+  int32_t display = kNoId;
   std::string fileName;
   std::string fontName;
   uint8_t firstChar = 0;
@@ -27,40 +29,41 @@ struct fontData {
   int32_t height = 0;
   std::array<uint8_t, 256> widths{};
   std::array<int32_t, 256> glyphs{};
-  int32_t texture = 0;
+  int32_t texture = kNoId;
   // A rebuild failed; the font counts as gone and is freed at the next font call.
   bool broken = false;
 };
 
-// One display's fonts, in ascending id order.
-struct fontRegistryEntry {
-  int32_t display = 0;
-  std::vector<fontData> fonts;
+// A font file being re-read for a texture rebuild: its bytes and where its next picture chunk
+// starts.
+struct fontRebuild {
+  std::vector<uint8_t> bytes;
+  size_t position = 0;
 };
 
-std::vector<fontRegistryEntry> gRegistry;
-int32_t gNextId = 1;
-bool gStarted = false;
-// Files opened for a rebuild and not yet closed.
-std::set<int32_t> gRebuildFiles;
+// Everything the unit holds in a run; FontStart starts it afresh.
+struct fontState {
+  bool started = false;
+  // Displays with a registry entry, in the order they came.
+  std::vector<int32_t> displays;
+  // The fonts of every display, in id order (and so in creation order within each display).
+  IdRegistry<fontData> fonts;
+  // Rebuilds started and not yet closed; their ids are the rebuild handles.
+  IdRegistry<fontRebuild> rebuilds;
+};
 
-constexpr int32_t kSkipPiece = 1024;
+fontState gState;
+
 constexpr float kGlyphDepth = -5.0f;
 
-fontRegistryEntry* Entry(int32_t display) {
-  for (fontRegistryEntry& entry : gRegistry) {
-    if (entry.display == display) return &entry;
-  }
-  return nullptr;
+bool Known(int32_t display) {
+  return std::find(gState.displays.begin(), gState.displays.end(), display) != gState.displays.end();
 }
 
 // The live font of that id, or nothing.
 fontData* Find(int32_t font) {
-  int32_t displayIndex = -1;
-  int32_t fontIndex = -1;
-  FontFind(font, displayIndex, fontIndex);
-  if (displayIndex < 0) return nullptr;
-  return &gRegistry[static_cast<size_t>(displayIndex)].fonts[static_cast<size_t>(fontIndex)];
+  fontData* data = gState.fonts.Find(font);
+  return data != nullptr && !data->broken ? data : nullptr;
 }
 
 bool Present(const fontData& font, unsigned char ch) {
@@ -100,41 +103,46 @@ void FreeFont(fontData& font) {
   for (int32_t i = 0; i < font.glyphCount; ++i) ModelFree(font.glyphs[static_cast<size_t>(i)]);
   font.glyphCount = 0;
   // A texture no glyph came to use is not released by the models.
-  if (font.texture != 0 && TextureExists(font.texture) && TextureGetReferences(font.texture) <= 0) {
+  if (font.texture != kNoId && TextureExists(font.texture) && TextureGetReferences(font.texture) <= 0) {
     TextureFree(font.texture);
   }
-  font.texture = 0;
+  font.texture = kNoId;
+}
+
+// Frees and forgets every font the test accepts.
+template <typename Test>
+void RemoveFonts(Test test) {
+  for (int32_t id : gState.fonts.Ids()) {
+    fontData* font = gState.fonts.Find(id);
+    if (!test(*font)) continue;
+    FreeFont(*font);
+    gState.fonts.Remove(id);
+  }
 }
 
 // Frees fonts whose rebuild failed. Not called from the rebuild itself: the model unit is still
 // walking its textures then.
 void SweepBroken() {
-  for (fontRegistryEntry& entry : gRegistry) {
-    for (size_t i = 0; i < entry.fonts.size();) {
-      if (entry.fonts[i].broken) {
-        FreeFont(entry.fonts[i]);
-        entry.fonts.erase(entry.fonts.begin() + static_cast<std::ptrdiff_t>(i));
-      } else {
-        ++i;
-      }
-    }
-  }
+  RemoveFonts([](const fontData& font) { return font.broken; });
 }
 
 void DisplayAdd(int32_t display) {
-  if (Entry(display) != nullptr) return;
-  fontRegistryEntry entry;
-  entry.display = display;
-  gRegistry.push_back(std::move(entry));
+  if (!Known(display)) gState.displays.push_back(display);
 }
 
 void DisplayRemove(int32_t display) {
-  for (size_t i = 0; i < gRegistry.size(); ++i) {
-    if (gRegistry[i].display != display) continue;
-    for (fontData& font : gRegistry[i].fonts) FreeFont(font);
-    gRegistry.erase(gRegistry.begin() + static_cast<std::ptrdiff_t>(i));
-    return;
+  if (!Known(display)) return;
+  RemoveFonts([display](const fontData& font) { return font.display == display; });
+  std::erase(gState.displays, display);
+}
+
+// The first live font of the display whose text (file or font name) matches, any letter case.
+int32_t FindOn(int32_t display, const std::string& text, std::string fontData::*field) {
+  const std::string wanted = UtilUpper(text);
+  for (const auto& [id, font] : gState.fonts) {
+    if (font.display == display && !font.broken && UtilUpper(font.*field) == wanted) return id;
   }
+  return kNoId;
 }
 
 // The picture's bytes (red, green, blue, alpha) as 0xAARRGGBB pixels.
@@ -149,23 +157,21 @@ std::vector<uint32_t> PicturePixels(const uint8_t* bytes) {
 
 // The font's texture with its first picture as tile 0: 32 bits, linear, wrapping, 64 x 64.
 int32_t MakeTexture(int32_t display, const std::string& file, const std::vector<uint8_t>& picture) {
-  imageData* image = nullptr;
-  ImageNew(image);
+  imageChain image = NewPictureChain();
   image->fileName = file;
   image->width = kFontPictureSide;
   image->height = kFontPictureSide;
   image->bitsPerPixel = 32;
   image->pixels = PicturePixels(picture.data());
-  const int32_t texture = ModelTextureExtract(display, image, false, true, true);
-  ImageFree(image);
-  if (texture != 0) TextureSetTileSize(texture, kFontPictureSide, kFontPictureSide);
+  const int32_t texture = ModelTextureExtract(display, image.get(), false, true, true);
+  if (texture != kNoId) TextureSetTileSize(texture, kFontPictureSide, kFontPictureSide);
   return texture;
 }
 
 // The glyph model of a cell of width w at (x, y) of the tile.
 int32_t MakeGlyph(int32_t display, const fontData& font, int32_t tile, int32_t x, int32_t y, int32_t w) {
   const int32_t glyph = ModelNew(display, kModelCompiled);
-  if (glyph == 0) return 0;
+  if (glyph == kNoId) return kNoId;
   const float right = static_cast<float>(w - 1);
   const float bottom = static_cast<float>(font.height - 1);
   const float side = static_cast<float>(kFontPictureSide);
@@ -194,15 +200,21 @@ int32_t MakeGlyph(int32_t display, const fontData& font, int32_t tile, int32_t x
   return glyph;
 }
 
-bool ReadWord(int32_t handle, uint16_t& value) {
-  uint8_t bytes[2];
-  if (!DataFileReadExact(handle, bytes, 2)) return false;
-  value = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-  return true;
-}
-
-std::string RebuildFailure(const std::string& what, const std::string& file) {
-  return "FontRebuildTexel -" + what + " when rebuilding font \"" + file + "\".  Font deleted.";
+// The rebuild's words for where re-reading a picture chunk stopped; empty when it did not.
+std::string RebuildFailure(const fontFileFault& fault, fontFileSkip skip) {
+  switch (fault.field) {
+    case fontFileField::kNone: break;
+    case fontFileField::kImageId: return "Could not read chunk ID";
+    case fontFileField::kImageIdValue: return "Invalid chunk ID encountered";
+    case fontFileField::kImageLength: return "Could not read chunk size";
+    default: return "Could not read pixel data";  // the one other field a chunk's start has
+  }
+  switch (skip) {
+    case fontFileSkip::kDone: return "";
+    case fontFileSkip::kPieceShort: return "Could not read to end of image data";
+    case fontFileSkip::kLastPieceShort: return "Could not read to end of chunk";
+  }
+  return "";
 }
 
 }  // namespace
@@ -211,24 +223,22 @@ std::string RebuildFailure(const std::string& what, const std::string& file) {
 // Start and end
 
 void FontStart() {
-  if (gStarted) return;
-  gStarted = true;
+  if (gState.started) return;
+  gState = fontState{};
+  gState.started = true;
   LogVersion("fwkFont - Version 1.0");
-  gNextId = 1;
   GraphicsDisplayRegistrySet(
       graphicsRegistry::kFont, [](int32_t id, int32_t) { DisplayAdd(id); }, [](int32_t id) { DisplayRemove(id); });
   // The model unit hands over textures by file name; the font behind a texture is found from
   // the texture itself when its tiles are re-read.
   ModelSetFontRebuilder({[](const std::string& file) {
-                           int32_t font = 0;
-                           return FontRebuildStart(0, file, font);
+                           int32_t font = kNoId;
+                           return FontRebuildStart(kNoId, file, font);
                          },
                          [](int32_t file, int32_t texture, int32_t tile) {
-                           int32_t font = 0;
-                           for (const fontRegistryEntry& entry : gRegistry) {
-                             for (const fontData& data : entry.fonts) {
-                               if (data.texture == texture && !data.broken) font = data.id;
-                             }
+                           int32_t font = kNoId;
+                           for (const auto& [id, data] : gState.fonts) {
+                             if (data.texture == texture && !data.broken) font = id;
                            }
                            FontRebuildTexel(font, file, texture, tile);
                          },
@@ -236,13 +246,12 @@ void FontStart() {
 }
 
 void FontEnd() {
-  if (!gStarted) return;
-  gStarted = false;
+  if (!gState.started) return;
+  gState.started = false;
   GraphicsDisplayRegistrySet(graphicsRegistry::kFont, nullptr, nullptr);
   ModelSetFontRebuilder({});
-  while (!gRegistry.empty()) DisplayRemove(gRegistry.front().display);
-  for (int32_t file : gRebuildFiles) DataFileClose(file);
-  gRebuildFiles.clear();
+  while (!gState.displays.empty()) DisplayRemove(gState.displays.front());
+  gState.rebuilds.Clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -250,15 +259,14 @@ void FontEnd() {
 
 int32_t FontOpen(int32_t display, const std::string& file) {
   SweepBroken();
-  fontRegistryEntry* entry = Entry(display);
-  if (entry == nullptr) return 0;
-  if (const int32_t existing = FontFindByFile(display, file); existing != 0) return existing;
+  if (!Known(display)) return kNoId;
+  if (const int32_t existing = FontFindByFile(display, file); existing != kNoId) return existing;
 
   fontFile source;
-  if (!FontFileRead(file, source)) return 0;
+  if (!FontFileRead(file, source)) return kNoId;
 
   fontData font;
-  font.id = gNextId++;
+  font.display = display;
   font.fileName = file;
   font.fontName = source.name;
   font.firstChar = source.firstChar;
@@ -270,16 +278,19 @@ int32_t FontOpen(int32_t display, const std::string& file) {
   std::vector<int32_t> tiles;
   for (size_t p = 0; p < source.pictures.size(); ++p) {
     int32_t tile = -1;
-    if (font.texture == 0) {
+    if (font.texture == kNoId) {
       font.texture = MakeTexture(display, file, source.pictures[p]);
-      if (font.texture != 0) tile = 0;
+      if (font.texture != kNoId) tile = 0;
     } else {
       tile = TextureAddTile(font.texture);
-      if (tile >= 0) TextureUploadTile(font.texture, tile, PicturePixels(source.pictures[p].data()).data(), kFontPictureSide, kFontPictureSide);
+      if (tile >= 0) {
+        TextureUploadTile(font.texture, tile, PicturePixels(source.pictures[p].data()).data(), kFontPictureSide,
+                          kFontPictureSide);
+      }
     }
     if (tile < 0) {
       FreeFont(font);
-      return 0;
+      return kNoId;
     }
     tiles.push_back(tile);
   }
@@ -289,83 +300,45 @@ int32_t FontOpen(int32_t display, const std::string& file) {
     const uint8_t w = source.widths[static_cast<size_t>(slot)];
     font.widths[static_cast<size_t>(slot)] = w;
     const int32_t glyph = MakeGlyph(display, font, tiles[static_cast<size_t>(place.picture)], place.x, place.y, w);
-    if (glyph == 0) {
+    if (glyph == kNoId) {
       FreeFont(font);
-      return 0;
+      return kNoId;
     }
     font.glyphs[static_cast<size_t>(slot)] = glyph;
     ++font.glyphCount;
   }
-  entry->fonts.push_back(std::move(font));
-  return entry->fonts.back().id;
+  font.id = gState.fonts.NextId();
+  return gState.fonts.Add(std::move(font));
 }
 
 void FontDelete(int32_t font) {
   SweepBroken();
-  int32_t displayIndex = -1;
-  int32_t fontIndex = -1;
-  FontFind(font, displayIndex, fontIndex);
-  if (displayIndex < 0) return;
-  std::vector<fontData>& fonts = gRegistry[static_cast<size_t>(displayIndex)].fonts;
-  FreeFont(fonts[static_cast<size_t>(fontIndex)]);
-  fonts.erase(fonts.begin() + fontIndex);
+  fontData* data = Find(font);
+  if (data == nullptr) return;
+  FreeFont(*data);
+  gState.fonts.Remove(font);
 }
 
 void FontFind(int32_t font, int32_t& displayIndex, int32_t& fontIndex) {
   displayIndex = -1;
   fontIndex = -1;
-  if (font <= 0) return;
-  for (size_t d = 0; d < gRegistry.size(); ++d) {
-    const std::vector<fontData>& fonts = gRegistry[d].fonts;
-    if (fonts.empty()) continue;
-    // Ids grow with position, so id n can only be at position n - 1 or before.
-    int32_t high = std::min(font - 1, static_cast<int32_t>(fonts.size()) - 1);
-    int32_t found = -1;
-    if (fonts[static_cast<size_t>(high)].id == font) {
-      found = high;
-    } else {
-      int32_t low = 0;
-      while (low <= high) {
-        const int32_t middle = low + (high - low) / 2;
-        const int32_t id = fonts[static_cast<size_t>(middle)].id;
-        if (id == font) {
-          found = middle;
-          break;
-        }
-        if (id < font) {
-          low = middle + 1;
-        } else {
-          high = middle - 1;
-        }
-      }
-    }
-    if (found >= 0 && !fonts[static_cast<size_t>(found)].broken) {
-      displayIndex = static_cast<int32_t>(d);
-      fontIndex = found;
-    }
-    if (found >= 0) return;
+  const fontData* data = Find(font);
+  if (data == nullptr) return;
+  const auto display = std::find(gState.displays.begin(), gState.displays.end(), data->display);
+  if (display == gState.displays.end()) return;
+  // Within a display the fonts stand in id order.
+  int32_t index = 0;
+  for (const auto& [id, other] : gState.fonts) {
+    if (id == font) break;
+    if (other.display == data->display) ++index;
   }
+  displayIndex = static_cast<int32_t>(display - gState.displays.begin());
+  fontIndex = index;
 }
 
-int32_t FontFindByFile(int32_t display, const std::string& file) {
-  const fontRegistryEntry* entry = Entry(display);
-  if (entry == nullptr) return 0;
-  const std::string wanted = UtilUpper(file);
-  for (const fontData& font : entry->fonts) {
-    if (!font.broken && UtilUpper(font.fileName) == wanted) return font.id;
-  }
-  return 0;
-}
+int32_t FontFindByFile(int32_t display, const std::string& file) { return FindOn(display, file, &fontData::fileName); }
 
-int32_t FontFindByName(int32_t display, const std::string& name) {
-  const fontRegistryEntry* entry = Entry(display);
-  if (entry == nullptr) return 0;
-  const std::string wanted = UtilUpper(name);
-  for (const fontData& font : entry->fonts) {
-    if (!font.broken && UtilUpper(font.fontName) == wanted) return font.id;
-  }
-  return 0;
-}
+int32_t FontFindByName(int32_t display, const std::string& name) { return FindOn(display, name, &fontData::fontName); }
 
 // ---------------------------------------------------------------------------------------------
 // Measuring, colour, drawing
@@ -528,57 +501,41 @@ void FontDrawWrapped(int32_t font, int32_t x, int32_t y, int32_t width, const st
 
 int32_t FontRebuildStart(int32_t display, const std::string& file, int32_t& font) {
   font = FontFindByFile(display, file);
-  const int32_t handle = DataFileOpen(file);
-  if (handle <= 0) {
+  fontRebuild rebuild;
+  if (!DataFileReadAll(file, rebuild.bytes)) {
     LogError("FontRebuildStart - Unable to load font \"" + file + "\".");
-    return 0;
+    return kNoId;
   }
-  uint8_t header[5];
-  uint16_t length = 0;
-  bool ok = DataFileReadExact(handle, header, 5) && std::memcmp(header + 2, "FNT", 3) == 0 && ReadWord(handle, length);
-  // The remainder of the header chunk, kept in 16 bits as the reader keeps it.
-  int32_t left = static_cast<uint16_t>(length - 5);
-  uint8_t piece[kSkipPiece];
-  while (ok && left > 0) {
-    const int32_t size = std::min(left, kSkipPiece);
-    ok = DataFileReadExact(handle, piece, size);
-    left -= size;
-  }
-  if (!ok) {
-    DataFileClose(handle);
-    return 0;
-  }
-  gRebuildFiles.insert(handle);
-  return handle;
+  // A header that no longer reads ends the rebuild here; the model unit reports it.
+  ByteReader in(rebuild.bytes);
+  fontFile header;
+  if (FontFileReadHeader(in, header)) return kNoId;
+  rebuild.position = in.Position();
+  return gState.rebuilds.Add(std::move(rebuild));
 }
 
 void FontRebuildTexel(int32_t font, int32_t file, int32_t texture, int32_t tile) {
-  // After a failure the file is closed already; the model unit still offers the other tiles.
-  if (gRebuildFiles.count(file) == 0) return;
-  fontData* data = Find(font);
-  const std::string name = data ? data->fileName : std::string();
-  auto fail = [&](const std::string& what) {
-    LogError(RebuildFailure(what, name));
+  // After a failure the rebuild is closed already; the model unit still offers the other tiles.
+  fontRebuild* rebuild = gState.rebuilds.Find(file);
+  if (rebuild == nullptr) return;
+  ByteReader in(rebuild->bytes);
+  in.Seek(rebuild->position);
+  // Only the pictures are re-read: the rest of each chunk is skipped, so the glyphs keep their
+  // places and widths.
+  std::vector<uint8_t> picture;
+  uint16_t rest = 0;
+  const fontFileFault fault = FontFileReadPictureStart(in, picture, rest);
+  const std::string failure = RebuildFailure(fault, fault ? fontFileSkip::kDone : FontFileSkip(in, rest));
+  if (!failure.empty()) {
+    fontData* data = Find(font);
+    LogError("FontRebuildTexel -" + failure + " when rebuilding font \"" + (data ? data->fileName : std::string()) +
+             "\".  Font deleted.");
     FontRebuildClose(file);
     if (data != nullptr) data->broken = true;
-  };
-  char id[3];
-  if (!DataFileReadExact(file, id, 3)) return fail("Could not read chunk ID");
-  if (std::memcmp(id, "IMG", 3) != 0) return fail("Invalid chunk ID encountered");
-  uint16_t length = 0;
-  if (!ReadWord(file, length)) return fail("Could not read chunk size");
-  std::vector<uint8_t> picture(kFontPictureBytes);
-  if (!DataFileReadExact(file, picture.data(), kFontPictureBytes)) return fail("Could not read pixel data");
-  int32_t left = static_cast<uint16_t>(length - 5 - kFontPictureBytes);
-  uint8_t piece[kSkipPiece];
-  while (left >= kSkipPiece) {
-    if (!DataFileReadExact(file, piece, kSkipPiece)) return fail("Could not read to end of image data");
-    left -= kSkipPiece;
+    return;
   }
-  if (left > 0 && !DataFileReadExact(file, piece, left)) return fail("Could not read to end of chunk");
+  rebuild->position = in.Position();
   TextureUploadTile(texture, tile, PicturePixels(picture.data()).data(), kFontPictureSide, kFontPictureSide);
 }
 
-void FontRebuildClose(int32_t file) {
-  if (gRebuildFiles.erase(file) > 0) DataFileClose(file);
-}
+void FontRebuildClose(int32_t file) { gState.rebuilds.Remove(file); }

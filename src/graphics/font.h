@@ -1,27 +1,29 @@
 // Bitmap fonts on a display: each character of a ".fot" file becomes a small textured model;
 // text is measured, broken into lines and drawn as single lines or aligned blocks. Font ids are
-// signed 32-bit from 1 and never reused in a run; 0 means none. Failures write one log line and
-// return 0 (or draw nothing).
+// signed 32-bit from 1 and never reused in a run; kNoId means none. Failures write one log line
+// and return kNoId (or draw nothing).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Version line "fwkFont - Version 1.0"; hooks the per-display registry to display creation and
-// closing and hands the model unit the font texture rebuild.
+#include "core/ids.h"
+
+// Version line "fwkFont - Version 1.0"; empties the registry (ids count from 1 again), hooks it
+// to display creation and closing and hands the model unit the font texture rebuild.
 void FontStart();
 // Unhooks the registry and frees the fonts of every display.
 void FontEnd();
 
 // Loads a font onto the display. A file already open there (any letter case) gives its existing
-// id. 0 for an unknown display or a file that cannot be read.
+// id. kNoId for an unknown display or a file that cannot be read.
 int32_t FontOpen(int32_t display, const std::string& file);
 // Frees the font's glyph models (and with them its texture). Unknown id: nothing.
 void FontDelete(int32_t font);
 // Display index and font index of the id in the registry; both -1 when not found.
 void FontFind(int32_t font, int32_t& displayIndex, int32_t& fontIndex);
-// Case-insensitive searches on one display; 0 when none.
+// Case-insensitive searches on one display; kNoId when none.
 int32_t FontFindByFile(int32_t display, const std::string& file);
 int32_t FontFindByName(int32_t display, const std::string& name);
 
@@ -51,10 +53,11 @@ void FontDrawLines(int32_t font, int32_t x, int32_t y, int32_t alignment, int32_
 void FontDrawWrapped(int32_t font, int32_t x, int32_t y, int32_t width, const std::string& text);
 
 // Texture rebuild after the rendering contexts were re-created (called by the model unit for
-// font textures). Start opens the file and positions it at the first picture chunk, returning
-// the handle (0 on failure) and the font of that file on the display. Texel reads the next
-// picture chunk into the tile; on failure it closes the file, logs, and the font is deleted (at
-// the next font call, as the model unit is still walking its textures). Close ends the rebuild.
+// font textures). Start reads the file and its header, returning a rebuild handle positioned at
+// the first picture chunk (kNoId on failure) and the font of that file on the display. Texel
+// reads the next picture chunk into the tile; on failure it ends the rebuild, logs, and the font
+// is deleted (at the next font call, as the model unit is still walking its textures). Close
+// ends the rebuild.
 int32_t FontRebuildStart(int32_t display, const std::string& file, int32_t& font);
 void FontRebuildTexel(int32_t font, int32_t file, int32_t texture, int32_t tile);
 void FontRebuildClose(int32_t file);

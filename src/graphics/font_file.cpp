@@ -1,7 +1,7 @@
 #include "graphics/font_file.h"
 
-#include <cstring>
-
+#include "core/bytes.h"
+#include "core/file_replace.h"
 #include "core/log.h"
 #include "data/data_file.h"
 
@@ -25,52 +25,95 @@
 
 namespace {
 
-constexpr int32_t kSkipPiece = 1024;
-constexpr int32_t kHeaderChunkFixed = 5;  // id and length
-constexpr int32_t kPictureChunkFixed = 5 + kFontPictureBytes + 2;
+constexpr uint16_t kHeaderChunkFixed = 5;  // id and length
+constexpr uint16_t kPictureChunkStart = 5 + kFontPictureBytes;  // id, length and picture
 
-bool ReadByte(int32_t handle, uint8_t& value) { return DataFileReadExact(handle, &value, 1); }
-
-bool ReadWord(int32_t handle, uint16_t& value) {
-  uint8_t bytes[2];
-  if (!DataFileReadExact(handle, bytes, 2)) return false;
-  value = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-  return true;
-}
-
-bool Skip(int32_t handle, uint16_t count) {
-  uint8_t piece[kSkipPiece];
-  int32_t left = count;
-  while (left > 0) {
-    const int32_t size = left < kSkipPiece ? left : kSkipPiece;
-    if (!DataFileReadExact(handle, piece, size)) return false;
-    left -= size;
-  }
-  return true;
-}
-
-// Closes the handle when the reading ends, whichever way.
-class openFont {
- public:
-  explicit openFont(int32_t handle) : handle_(handle) {}
-  ~openFont() {
-    if (handle_ > 0) DataFileClose(handle_);
-  }
-  openFont(const openFont&) = delete;
-  openFont& operator=(const openFont&) = delete;
-  int32_t handle() const { return handle_; }
-
- private:
-  int32_t handle_;
-};
+fontFileFault Missing(fontFileField field) { return fontFileFault{field, {}}; }
 
 bool Fail(const std::string& text) {
   LogError("FontOpen - " + text);
   return false;
 }
 
-std::string EndOf(const std::string& name, const std::string& what) {
-  return "Unexpected end of font \"" + name + "\" when " + what + ".";
+// The font opening's words for where the read stopped.
+std::string FaultText(const fontFileFault& fault, const std::string& name) {
+  auto end = [&](const char* what) { return "Unexpected end of font \"" + name + "\" when " + what + "."; };
+  switch (fault.field) {
+    case fontFileField::kMajorVersion: return "Unrecognized major version for font \"" + name + "\".";
+    case fontFileField::kMinorVersion: return "Unrecognized minor version for font \"" + name + "\".";
+    case fontFileField::kChunkId: return end("reading chunk ID");
+    case fontFileField::kChunkIdValue:
+      return "Unreocgnized chunk ID \"" + fault.chunkId + "\" in font \"" + name + "\".";
+    case fontFileField::kHeaderLength: return end("reading header chunk length");
+    case fontFileField::kNameLength: return end("reading font name length");
+    case fontFileField::kName: return end("reading font name");
+    case fontFileField::kFirstChar: return end("reading first character in set");
+    case fontFileField::kLastChar: return end("reading last character in set");
+    case fontFileField::kHeight: return end("reading font height");
+    case fontFileField::kHeaderExtra: return end("skipping extra header bytes");
+    case fontFileField::kRange: return "No character widths defined in font \"" + name + "\"";
+    case fontFileField::kImageId: return end("reading image chunk ID");
+    case fontFileField::kImageIdValue:
+      return "Unrecognized image chunk \"" + fault.chunkId + " in font \"" + name + "\".";
+    case fontFileField::kImageLength: return end("reading image chunk length");
+    case fontFileField::kImagePixels: return end("reading image data");
+    case fontFileField::kImageFirst: return end("reading first character in image");
+    case fontFileField::kImageLast: return end("reading last character in image");
+    case fontFileField::kImageRange: return "No characters widths defined for image in font \"" + name + "\".";
+    case fontFileField::kImageWidths: return end("reading number of character widths in image");
+    case fontFileField::kImageExtra: return end("skipping extra image chunk bytes");
+    case fontFileField::kNone: break;
+  }
+  return "";
+}
+
+// One picture chunk after its picture: the characters it holds, their widths and the extra
+// bytes. Places the characters into `out` from `slot` on.
+fontFileFault ReadPictureTail(ByteReader& in, uint16_t rest, int32_t pictureIndex, int32_t& slot, fontFile& out) {
+  const uint8_t first = in.U8();
+  if (in.Failed()) return Missing(fontFileField::kImageFirst);
+  const uint8_t last = in.U8();
+  if (in.Failed()) return Missing(fontFileField::kImageLast);
+  const int32_t count = static_cast<int32_t>(last) - static_cast<int32_t>(first) + 1;
+  if (count <= 0) return Missing(fontFileField::kImageRange);
+  uint8_t widths[256];
+  if (!in.Bytes(widths, static_cast<size_t>(count))) return Missing(fontFileField::kImageWidths);
+  if (FontFileSkip(in, static_cast<uint16_t>(rest - 2 - count)) != fontFileSkip::kDone) {
+    return Missing(fontFileField::kImageExtra);
+  }
+  out.pictureCounts.push_back(count);
+
+  // Characters past the header's range (and so never past slot 255) are read but not kept:
+  // nothing could ever draw them.
+  const int32_t range = FontFileRangeCount(out);
+  int32_t x = 0;
+  int32_t y = 0;
+  for (int32_t j = 0; j < count; ++j, ++slot) {
+    if (slot < range) {
+      out.widths[static_cast<size_t>(slot)] = widths[j];
+      out.places[static_cast<size_t>(slot)] = fontGlyphPlace{pictureIndex, x, y};
+      ++out.glyphCount;
+    } else {
+      ++out.ignoredChars;
+    }
+    if (j + 1 < count) FontFilePenAdvance(x, y, widths[j], widths[j + 1], out.height);
+  }
+  return {};
+}
+
+fontFileFault ReadFont(ByteReader& in, fontFile& out) {
+  if (fontFileFault fault = FontFileReadHeader(in, out)) return fault;
+  if (FontFileRangeCount(out) <= 0) return Missing(fontFileField::kRange);
+  int32_t slot = 0;  // characters placed so far, including those beyond the range
+  while (!in.AtEnd()) {
+    std::vector<uint8_t> picture;
+    uint16_t rest = 0;
+    if (fontFileFault fault = FontFileReadPictureStart(in, picture, rest)) return fault;
+    const int32_t pictureIndex = static_cast<int32_t>(out.pictures.size());
+    out.pictures.push_back(std::move(picture));
+    if (fontFileFault fault = ReadPictureTail(in, rest, pictureIndex, slot, out)) return fault;
+  }
+  return {};
 }
 
 }  // namespace
@@ -113,87 +156,65 @@ std::vector<int32_t> FontFileLayout(const uint8_t* widths, int32_t count, int32_
   return counts;
 }
 
-bool FontFileRead(const std::string& name, fontFile& out) {
-  out = fontFile{};
-  openFont file(DataFileOpen(name));
-  const int32_t handle = file.handle();
-  if (handle <= 0) return Fail("Unable to load font \"" + name + "\".");
-
-  if (!ReadByte(handle, out.majorVersion)) return Fail("Unrecognized major version for font \"" + name + "\".");
-  if (!ReadByte(handle, out.minorVersion)) return Fail("Unrecognized minor version for font \"" + name + "\".");
-
-  char id[3];
-  if (!DataFileReadExact(handle, id, 3)) return Fail(EndOf(name, "reading chunk ID"));
-  if (std::memcmp(id, "FNT", 3) != 0) {
-    return Fail("Unreocgnized chunk ID \"" + std::string(id, 3) + "\" in font \"" + name + "\".");
-  }
-  uint16_t length = 0;
-  if (!ReadWord(handle, length)) return Fail(EndOf(name, "reading header chunk length"));
+fontFileFault FontFileReadHeader(ByteReader& in, fontFile& out) {
+  out.majorVersion = in.U8();
+  if (in.Failed()) return Missing(fontFileField::kMajorVersion);
+  out.minorVersion = in.U8();
+  if (in.Failed()) return Missing(fontFileField::kMinorVersion);
+  const std::string id = in.Text(3);
+  if (in.Failed()) return Missing(fontFileField::kChunkId);
+  if (id != "FNT") return fontFileFault{fontFileField::kChunkIdValue, id};
+  const uint16_t length = in.U16();
+  if (in.Failed()) return Missing(fontFileField::kHeaderLength);
   uint16_t remaining = static_cast<uint16_t>(length - kHeaderChunkFixed);
 
+  out.name.clear();
   for (bool firstByte = true;; firstByte = false) {
-    uint8_t byte = 0;
-    if (!ReadByte(handle, byte)) {
-      return Fail(EndOf(name, firstByte ? "reading font name length" : "reading font name"));
-    }
+    const uint8_t byte = in.U8();
+    if (in.Failed()) return Missing(firstByte ? fontFileField::kNameLength : fontFileField::kName);
     --remaining;
     if (byte == 0) break;
     out.name += static_cast<char>(byte);
   }
-  if (!ReadByte(handle, out.firstChar)) return Fail(EndOf(name, "reading first character in set"));
-  if (!ReadByte(handle, out.lastChar)) return Fail(EndOf(name, "reading last character in set"));
-  if (!ReadByte(handle, out.height)) return Fail(EndOf(name, "reading font height"));
+  out.firstChar = in.U8();
+  if (in.Failed()) return Missing(fontFileField::kFirstChar);
+  out.lastChar = in.U8();
+  if (in.Failed()) return Missing(fontFileField::kLastChar);
+  out.height = in.U8();
+  if (in.Failed()) return Missing(fontFileField::kHeight);
   remaining = static_cast<uint16_t>(remaining - 3);
-  if (!Skip(handle, remaining)) return Fail(EndOf(name, "skipping extra header bytes"));
+  if (FontFileSkip(in, remaining) != fontFileSkip::kDone) return Missing(fontFileField::kHeaderExtra);
+  return {};
+}
 
-  const int32_t range = FontFileRangeCount(out);
-  if (range <= 0) return Fail("No character widths defined in font \"" + name + "\"");
+fontFileFault FontFileReadPictureStart(ByteReader& in, std::vector<uint8_t>& picture, uint16_t& rest) {
+  const std::string id = in.Text(3);
+  if (in.Failed()) return Missing(fontFileField::kImageId);
+  if (id != "IMG") return fontFileFault{fontFileField::kImageIdValue, id};
+  const uint16_t length = in.U16();
+  if (in.Failed()) return Missing(fontFileField::kImageLength);
+  rest = static_cast<uint16_t>(length - kPictureChunkStart);
+  // Only a picture the file really holds is kept, so the pictures stay bounded by its size.
+  picture.resize(static_cast<size_t>(kFontPictureBytes));
+  if (!in.Bytes(picture.data(), picture.size())) return Missing(fontFileField::kImagePixels);
+  return {};
+}
 
-  int32_t slot = 0;  // characters placed so far, including those beyond the range
-  while (!DataFileEof(handle)) {
-    if (!DataFileReadExact(handle, id, 3)) return Fail(EndOf(name, "reading image chunk ID"));
-    if (std::memcmp(id, "IMG", 3) != 0) {
-      return Fail("Unrecognized image chunk \"" + std::string(id, 3) + " in font \"" + name + "\".");
-    }
-    if (!ReadWord(handle, length)) return Fail(EndOf(name, "reading image chunk length"));
-    remaining = static_cast<uint16_t>(length - kPictureChunkFixed);
+fontFileSkip FontFileSkip(ByteReader& in, uint16_t count) {
+  const size_t wholePieces = count / kFontSkipPiece * static_cast<size_t>(kFontSkipPiece);
+  const fontFileSkip result = in.Remaining() < wholePieces ? fontFileSkip::kPieceShort
+                              : in.Remaining() < count     ? fontFileSkip::kLastPieceShort
+                                                           : fontFileSkip::kDone;
+  in.Skip(count);
+  return result;
+}
 
-    // Each picture is backed by that many bytes of the file, so the memory taken stays bounded by
-    // the file's real size.
-    std::vector<uint8_t> picture(kFontPictureBytes);
-    if (!DataFileReadExact(handle, picture.data(), kFontPictureBytes)) return Fail(EndOf(name, "reading image data"));
-    uint8_t first = 0;
-    uint8_t last = 0;
-    if (!ReadByte(handle, first)) return Fail(EndOf(name, "reading first character in image"));
-    if (!ReadByte(handle, last)) return Fail(EndOf(name, "reading last character in image"));
-    const int32_t count = static_cast<int32_t>(last) - static_cast<int32_t>(first) + 1;
-    if (count <= 0) return Fail("No characters widths defined for image in font \"" + name + "\".");
-    uint8_t widths[256];
-    if (!DataFileReadExact(handle, widths, count)) {
-      return Fail(EndOf(name, "reading number of character widths in image"));
-    }
-    remaining = static_cast<uint16_t>(remaining - count);
-    if (!Skip(handle, remaining)) return Fail(EndOf(name, "skipping extra image chunk bytes"));
-
-    const int32_t pictureIndex = static_cast<int32_t>(out.pictures.size());
-    out.pictures.push_back(std::move(picture));
-    out.pictureCounts.push_back(count);
-
-    // Characters past the header's range (and so never past slot 255) are read but not kept:
-    // nothing could ever draw them.
-    int32_t x = 0;
-    int32_t y = 0;
-    for (int32_t j = 0; j < count; ++j, ++slot) {
-      if (slot < range) {
-        out.widths[static_cast<size_t>(slot)] = widths[j];
-        out.places[static_cast<size_t>(slot)] = fontGlyphPlace{pictureIndex, x, y};
-        ++out.glyphCount;
-      } else {
-        ++out.ignoredChars;
-      }
-      if (j + 1 < count) FontFilePenAdvance(x, y, widths[j], widths[j + 1], out.height);
-    }
-  }
+bool FontFileRead(const std::string& name, fontFile& out) {
+  out = fontFile{};
+  std::vector<uint8_t> bytes;
+  if (!DataFileReadAll(name, bytes)) return Fail("Unable to load font \"" + name + "\".");
+  ByteReader in(bytes);
+  if (fontFileFault fault = ReadFont(in, out)) return Fail(FaultText(fault, name));
   return true;
 }
 
@@ -201,25 +222,6 @@ bool FontFileRead(const std::string& name, fontFile& out) {
 // Writing
 
 namespace {
-
-class createdFile {
- public:
-  explicit createdFile(int32_t handle) : handle_(handle) {}
-  ~createdFile() {
-    if (handle_ > 0) RawFileClose(handle_);
-  }
-  createdFile(const createdFile&) = delete;
-  createdFile& operator=(const createdFile&) = delete;
-  int32_t handle() const { return handle_; }
-
- private:
-  int32_t handle_;
-};
-
-void PutWord(std::string& bytes, uint32_t value) {
-  bytes += static_cast<char>(value & 0xFF);
-  bytes += static_cast<char>((value >> 8) & 0xFF);
-}
 
 bool WriteFail(const std::string& text) {
   LogError("FontFileWrite - " + text);
@@ -246,34 +248,29 @@ bool FontFileWrite(const std::string& path, const fontFile& font) {
   }
   if (total != range) return WriteFail("The pictures of \"" + path + "\" do not hold exactly the character range.");
 
-  std::string bytes;
-  bytes += static_cast<char>(font.majorVersion);
-  bytes += static_cast<char>(font.minorVersion);
-  bytes += "FNT";
-  PutWord(bytes, static_cast<uint32_t>(kHeaderChunkFixed + font.name.size() + 1 + 3));
-  bytes += font.name;
-  bytes += '\0';
-  bytes += static_cast<char>(font.firstChar);
-  bytes += static_cast<char>(font.lastChar);
-  bytes += static_cast<char>(font.height);
+  ByteWriter out;
+  out.U8(font.majorVersion);
+  out.U8(font.minorVersion);
+  out.Text("FNT");
+  out.U16(static_cast<uint16_t>(kHeaderChunkFixed + font.name.size() + 1 + 3));
+  out.Text(font.name);
+  out.U8(0);
+  out.U8(font.firstChar);
+  out.U8(font.lastChar);
+  out.U8(font.height);
 
   int32_t slot = 0;
   for (size_t i = 0; i < font.pictures.size(); ++i) {
     const int32_t count = font.pictureCounts[i];
-    bytes += "IMG";
-    PutWord(bytes, static_cast<uint32_t>(kPictureChunkFixed + count));
-    bytes.append(reinterpret_cast<const char*>(font.pictures[i].data()), font.pictures[i].size());
+    out.Text("IMG");
+    out.U16(static_cast<uint16_t>(kPictureChunkStart + 2 + count));
+    out.Bytes(font.pictures[i].data(), font.pictures[i].size());
     // The characters' own codes: each picture continues where the previous one stopped.
-    bytes += static_cast<char>(font.firstChar + slot);
-    bytes += static_cast<char>(font.firstChar + slot + count - 1);
-    for (int32_t j = 0; j < count; ++j) bytes += static_cast<char>(font.widths[static_cast<size_t>(slot + j)]);
+    out.U8(static_cast<uint8_t>(font.firstChar + slot));
+    out.U8(static_cast<uint8_t>(font.firstChar + slot + count - 1));
+    for (int32_t j = 0; j < count; ++j) out.U8(font.widths[static_cast<size_t>(slot + j)]);
     slot += count;
   }
-
-  createdFile file(RawFileCreate(path));
-  if (file.handle() <= 0) return WriteFail("Unable to create \"" + path + "\".");
-  if (!RawFileWrite(file.handle(), bytes.data(), static_cast<int32_t>(bytes.size()))) {
-    return WriteFail("Unable to write \"" + path + "\".");
-  }
+  if (!FileReplaceWrite(path, out.Data())) return WriteFail("Unable to write \"" + path + "\".");
   return true;
 }

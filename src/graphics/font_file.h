@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class ByteReader;
+
 // Side of every picture in a font file, in pixels.
 constexpr int32_t kFontPictureSide = 64;
 // Bytes of one picture: red, green, blue, alpha per pixel, rows from the top.
@@ -60,7 +62,58 @@ std::vector<int32_t> FontFileLayout(const uint8_t* widths, int32_t count, int32_
 // it) and returns false; `out` is then unspecified.
 bool FontFileRead(const std::string& name, fontFile& out);
 
-// Writes the font to a disk path: header chunk, then one picture chunk per picture with
-// pictureCounts[i] widths each, taken from consecutive slots. Logs and returns false on failure
-// (unwritable path, pictures and counts that disagree, a range the counts do not cover).
+// ---------------------------------------------------------------------------------------------
+// The pieces of the reader, for the font unit's texture rebuild, which re-reads the pictures
+// chunk by chunk and reports failures in words of its own.
+
+// The field a read stopped at: missing (the file ended) or, for ids and ranges, wrong.
+enum class fontFileField : uint8_t {
+  kNone,
+  kMajorVersion,
+  kMinorVersion,
+  kChunkId,
+  kChunkIdValue,
+  kHeaderLength,
+  kNameLength,  // the name's first byte
+  kName,
+  kFirstChar,
+  kLastChar,
+  kHeight,
+  kHeaderExtra,
+  kRange,  // the header's range holds no character
+  kImageId,
+  kImageIdValue,
+  kImageLength,
+  kImagePixels,
+  kImageFirst,
+  kImageLast,
+  kImageRange,  // the picture holds no character
+  kImageWidths,
+  kImageExtra,
+};
+
+struct fontFileFault {
+  fontFileField field = fontFileField::kNone;
+  std::string chunkId;  // the id found where another was expected
+  explicit operator bool() const { return field != fontFileField::kNone; }
+};
+
+// The header chunk at the reader's position: versions, name, range and height into `out`; the
+// reader is left at the first picture chunk. The range itself is not checked.
+fontFileFault FontFileReadHeader(ByteReader& in, fontFile& out);
+
+// Id, length and picture of the picture chunk at the reader's position. `rest` is what the
+// chunk's length leaves after the picture (character codes, widths and extra bytes), kept in 16
+// bits as the format always has: a length smaller than what was read wraps to a long skip.
+fontFileFault FontFileReadPictureStart(ByteReader& in, std::vector<uint8_t>& picture, uint16_t& rest);
+
+// Skipped bytes are read in pieces of this size; a skip says which piece ran short.
+constexpr int32_t kFontSkipPiece = 1024;
+enum class fontFileSkip : uint8_t { kDone, kPieceShort, kLastPieceShort };
+fontFileSkip FontFileSkip(ByteReader& in, uint16_t count);
+
+// Writes the font to a disk path (as a whole-file replace: never a half-written file): header
+// chunk, then one picture chunk per picture with pictureCounts[i] widths each, taken from
+// consecutive slots. Logs and returns false on failure (unwritable path, pictures and counts
+// that disagree, a range the counts do not cover).
 bool FontFileWrite(const std::string& path, const fontFile& font);

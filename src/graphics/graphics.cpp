@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/display_modes.h"
@@ -16,39 +17,57 @@ struct RegistryHooks {
   graphicsDisplayCloseHook onClose;
 };
 
-// Indexed by graphicsRegistry. Kept across start and end: the registries start before this unit.
-RegistryHooks gRegistries[3];
+// Everything the unit holds in a run; GraphicsStart starts it afresh.
+struct graphicsState {
+  // The displays in creation (id) order; a display's index is its place in that order.
+  IdRegistry<graphicsDisplay> displays;
+  std::vector<graphicsMonitor> monitors;
+  bool fullscreen = false;
+  bool flush = false;
+  bool finish = false;
+  bool vsync = false;
+  bool modeChangeSuppressed = false;
+  bool modeChangePending = false;
+  bool vertexArrays = false;
+  // The command line's switches, read at start.
+  bool flushSwitch = false;
+  bool noCull = false;
+  bool noVSync = false;
+};
 
+graphicsState gState;
+// Counts starts: only the first start and the last end act.
 int gUseCount = 0;
-std::vector<graphicsDisplay> gDisplays;
-int32_t gNextId = 1;
-std::vector<graphicsMonitor> gMonitors;
-bool gFullscreen = false;
-bool gFlush = false;
-bool gFinish = false;
-bool gVSync = false;
-bool gModeChangeSuppressed = false;
-bool gModeChangePending = false;
-bool gVertexArrays = false;
+// Installed by other units and kept across start and end: the model and font registries start
+// before this unit, and the shell installs the dimensions source around its own run. Hooks are
+// indexed by graphicsRegistry.
+RegistryHooks gRegistries[3];
 graphicsDimensionsSource gDimensions;
 
 RegistryHooks& Hooks(graphicsRegistry registry) { return gRegistries[static_cast<int>(registry)]; }
 
 int32_t IndexOf(int32_t id) {
-  for (size_t i = 0; i < gDisplays.size(); ++i) {
-    if (gDisplays[i].id == id) return static_cast<int32_t>(i);
+  int32_t index = 0;
+  for (const auto& entry : gState.displays) {
+    if (entry.first == id) return index;
+    ++index;
   }
   return -1;
 }
 
-graphicsDisplay* Find(int32_t id) {
-  const int32_t index = IndexOf(id);
-  return index < 0 ? nullptr : &gDisplays[static_cast<size_t>(index)];
+graphicsDisplay* Find(int32_t id) { return gState.displays.Find(id); }
+
+graphicsDisplay* AtIndex(int32_t index) {
+  if (index < 0) return nullptr;
+  for (auto& [id, display] : gState.displays) {
+    if (index-- == 0) return &display;
+  }
+  return nullptr;
 }
 
 const graphicsMonitor* Monitor(int32_t monitor) {
-  if (monitor < 0 || static_cast<size_t>(monitor) >= gMonitors.size()) return nullptr;
-  return &gMonitors[static_cast<size_t>(monitor)];
+  if (monitor < 0 || static_cast<size_t>(monitor) >= gState.monitors.size()) return nullptr;
+  return &gState.monitors[static_cast<size_t>(monitor)];
 }
 
 void ClearGLErrors() {
@@ -74,13 +93,13 @@ void DisplayDimensions(const graphicsDisplay& display, int32_t& width, int32_t& 
 }
 
 void EnumerateMonitors() {
-  gMonitors.clear();
+  gState.monitors.clear();
   const int32_t count = PlatformMonitorCount();
   for (int32_t m = 0; m < count; ++m) {
     graphicsMonitor monitor;
     std::vector<platformMode> modes;
     if (PlatformMonitorModes(m, modes)) GraphicsMonitorModesBuild(modes, monitor.allModes, monitor.uniqueModes);
-    gMonitors.push_back(std::move(monitor));
+    gState.monitors.push_back(std::move(monitor));
   }
 }
 
@@ -111,7 +130,7 @@ void Probe() {
   const int32_t id = GraphicsDisplayNew(window, "application", 0);
   // The entry points are looked up while a context lives, since the OpenGL library may be
   // unloaded with the last OpenGL window.
-  if (GraphicsDisplayCreateRC(id)) gVertexArrays = FetchVertexArrayEntryPoints();
+  if (GraphicsDisplayCreateRC(id)) gState.vertexArrays = FetchVertexArrayEntryPoints();
   GraphicsDisplayClose(id);
   PlatformWindowDestroy(window);
 }
@@ -124,27 +143,26 @@ void Probe() {
 void GraphicsStart() {
   if (gUseCount++ > 0) return;
   LogVersion("fwkGraphics - Version Alpha.0");
-  gFlush = UtilSwitchPresent("-flush");
-  gFinish = UtilSwitchPresent("-finish");
+  // Fresh state: no displays, ids from 1, every flag off.
+  gState = graphicsState{};
+  gState.flushSwitch = UtilSwitchPresent("-flush");
+  gState.flush = gState.flushSwitch;
+  gState.finish = UtilSwitchPresent("-finish");
+  gState.noCull = UtilSwitchPresent("-nocull");
+  gState.noVSync = UtilSwitchPresent("-novsync");
   ClearGLErrors();
-  gFullscreen = false;
-  gModeChangeSuppressed = false;
-  gModeChangePending = false;
-  gVSync = false;
-  gVertexArrays = false;
-  gDisplays.clear();
-  gNextId = 1;
   EnumerateMonitors();
   Probe();
-  gNextId = 1;
+  // The probe's display is gone; the first display the shell makes gets id 1.
+  gState.displays.Reset();
 }
 
 void GraphicsEnd() {
   if (gUseCount == 0 || --gUseCount > 0) return;
-  if (gFullscreen) GraphicsMonitorsRestoreDesktop();
-  gFullscreen = false;
-  while (!gDisplays.empty()) GraphicsDisplayClose(gDisplays.front().id);
-  gMonitors.clear();
+  if (gState.fullscreen) GraphicsMonitorsRestoreDesktop();
+  gState.fullscreen = false;
+  while (!gState.displays.Empty()) GraphicsDisplayClose(gState.displays.begin()->first);
+  gState.monitors.clear();
 }
 
 void GraphicsDisplayRegistrySet(graphicsRegistry registry, graphicsDisplayNewHook onNew,
@@ -159,15 +177,15 @@ void GraphicsSetDimensionsSource(graphicsDimensionsSource source) { gDimensions 
 
 int32_t GraphicsDisplayNew(int32_t window, const std::string& name, int32_t monitor) {
   graphicsDisplay display;
-  display.id = gNextId++;
+  display.id = gState.displays.NextId();
   display.window = window;
   display.monitor = monitor;
   display.name = name;
-  gDisplays.push_back(display);
+  const int32_t id = gState.displays.Add(std::move(display));
   for (graphicsRegistry registry : {graphicsRegistry::kModel, graphicsRegistry::kFont, graphicsRegistry::kInput}) {
-    if (Hooks(registry).onNew) Hooks(registry).onNew(display.id, window);
+    if (Hooks(registry).onNew) Hooks(registry).onNew(id, window);
   }
-  return display.id;
+  return id;
 }
 
 bool GraphicsDisplayCreateRC(int32_t id) {
@@ -176,10 +194,10 @@ bool GraphicsDisplayCreateRC(int32_t id) {
     LogError("GraphicsDisplayCreateRC - Can't get display " + std::to_string(id) + ".");
     return false;
   }
+  graphicsDisplay& display = *Find(id);
   // A second creation without a release would strand the first context; release it first.
-  if (gDisplays[static_cast<size_t>(index)].renderContext != 0) GraphicsDisplayFreeRC(index);
+  if (display.renderContext != 0) GraphicsDisplayFreeRC(index);
 
-  graphicsDisplay& display = gDisplays[static_cast<size_t>(index)];
   // The window stands in for the device context; the OpenGL attributes (RGBA 8888, depth 16,
   // stencil 1, double buffer) were set for every render window by the platform.
   if (!PlatformWindowExists(display.window)) {
@@ -211,16 +229,17 @@ bool GraphicsDisplayCreateRC(int32_t id) {
   GraphicsSetCulling(kGraphicsCullOff);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
-  GraphicsSetVSync(gVSync);
+  GraphicsSetVSync(gState.vsync);
   return true;
 }
 
 bool GraphicsDisplayFreeRC(int32_t index) {
-  if (index < 0 || static_cast<size_t>(index) >= gDisplays.size()) {
+  graphicsDisplay* entry = AtIndex(index);
+  if (entry == nullptr) {
     LogError("GraphicsDisplayFreeRC - Invalid display Index \"" + std::to_string(index) + "\".");
     return false;
   }
-  graphicsDisplay& display = gDisplays[static_cast<size_t>(index)];
+  graphicsDisplay& display = *entry;
   bool ok = true;
   if (display.renderContext != 0) {
     if (!PlatformGLMakeCurrent(display.deviceContext, 0)) {
@@ -248,11 +267,11 @@ void GraphicsDisplayClose(int32_t id) {
     LogError("GraphicsDisplayClose - Rendering context release failed on display index \"" + std::to_string(index) +
              "\".");
   }
-  gDisplays.erase(gDisplays.begin() + index);
+  gState.displays.Remove(id);
 }
 
 void GraphicsDisplaysFreeRC() {
-  for (size_t i = 0; i < gDisplays.size(); ++i) {
+  for (size_t i = 0; i < gState.displays.Size(); ++i) {
     if (!GraphicsDisplayFreeRC(static_cast<int32_t>(i))) {
       LogError("GraphicsDisplaysFreeRC - Rendering context release failed on display index \"" + std::to_string(i) +
                "\".");
@@ -261,16 +280,16 @@ void GraphicsDisplaysFreeRC() {
 }
 
 void GraphicsDisplaysRecreateRC() {
-  for (size_t i = 0; i < gDisplays.size(); ++i) {
-    if (!GraphicsDisplayCreateRC(gDisplays[i].id)) continue;
+  for (int32_t id : gState.displays.Ids()) {
+    if (!GraphicsDisplayCreateRC(id)) continue;
     int32_t width = 1;
     int32_t height = 1;
-    DisplayDimensions(gDisplays[i], width, height);
+    DisplayDimensions(*Find(id), width, height);
     GraphicsSetViewport(0, 0, width, height);
   }
 }
 
-bool GraphicsDisplayExists(int32_t id) { return IndexOf(id) >= 0; }
+bool GraphicsDisplayExists(int32_t id) { return gState.displays.Contains(id); }
 
 bool GraphicsDisplayMakeCurrent(int32_t id) {
   const graphicsDisplay* display = Find(id);
@@ -285,12 +304,12 @@ void GraphicsDisplaySetWindow(int32_t id, int32_t window) {
 
 int32_t GraphicsDisplayGetWindow(int32_t id) {
   const graphicsDisplay* display = Find(id);
-  return display == nullptr ? 0 : display->window;
+  return display == nullptr ? kNoId : display->window;
 }
 
 int32_t GraphicsDisplayIndex(int32_t id) { return IndexOf(id); }
 
-int32_t GraphicsDisplayCount() { return static_cast<int32_t>(gDisplays.size()); }
+int32_t GraphicsDisplayCount() { return static_cast<int32_t>(gState.displays.Size()); }
 
 int32_t GraphicsDisplayGetMonitor(int32_t id) {
   const graphicsDisplay* display = Find(id);
@@ -341,8 +360,8 @@ void GraphicsRenderBegin(int32_t id) {
 void GraphicsRenderEnd(int32_t id) {
   const graphicsDisplay* display = Find(id);
   if (display == nullptr) return;
-  if (gFlush) glFlush();
-  if (gFinish) glFinish();
+  if (gState.flush) glFlush();
+  if (gState.finish) glFinish();
   if (!PlatformGLSwap(display->deviceContext)) {
     LogError("GraphicsRenderEnd - Unable to SwapBuffers on display \"" + display->name + "\": " + PlatformErrorText());
   }
@@ -362,7 +381,7 @@ void GraphicsSetOrtho(int32_t width, int32_t height) {
 void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height) { glViewport(x, y, width, height); }
 
 void GraphicsSetCulling(int32_t mode) {
-  if (UtilSwitchPresent("-nocull")) mode = kGraphicsCullOff;
+  if (gState.noCull) mode = kGraphicsCullOff;
   GLenum front = GL_CCW;
   GLenum culled = GL_BACK;
   switch (mode) {
@@ -378,15 +397,15 @@ void GraphicsSetCulling(int32_t mode) {
 }
 
 void GraphicsSetVSync(bool on) {
-  const bool effective = on && !UtilSwitchPresent("-novsync");
+  const bool effective = on && !gState.noVSync;
   // A refusal means the system has no swap control: the flag stays as it was, and the next call
   // asks again.
-  if (PlatformGLSetSwapInterval(effective ? 1 : 0)) gVSync = effective;
+  if (PlatformGLSetSwapInterval(effective ? 1 : 0)) gState.vsync = effective;
 }
 
-bool GraphicsGetVSync() { return gVSync; }
+bool GraphicsGetVSync() { return gState.vsync; }
 
-void GraphicsSetFlush(bool on) { gFlush = on || UtilSwitchPresent("-flush"); }
+void GraphicsSetFlush(bool on) { gState.flush = on || gState.flushSwitch; }
 
 std::string GraphicsErrorText(uint32_t code) {
   switch (code) {
@@ -404,14 +423,14 @@ bool GraphicsAccelerationAvailable(int32_t window) {
   return PlatformOpenGLAccelerated();
 }
 
-bool GraphicsVertexArraysAvailable() { return gVertexArrays; }
+bool GraphicsVertexArraysAvailable() { return gState.vertexArrays; }
 
 // ---------------------------------------------------------------------------------------------
 // Monitors and modes
 
-void GraphicsMonitorsInstall(std::vector<graphicsMonitor> monitors) { gMonitors = std::move(monitors); }
+void GraphicsMonitorsInstall(std::vector<graphicsMonitor> monitors) { gState.monitors = std::move(monitors); }
 
-int32_t GraphicsMonitorCount() { return static_cast<int32_t>(gMonitors.size()); }
+int32_t GraphicsMonitorCount() { return static_cast<int32_t>(gState.monitors.size()); }
 
 graphicsMode GraphicsMonitorFindMode(int32_t monitor, uint32_t width, uint32_t height, uint32_t bits) {
   return GraphicsMonitorGetMode(monitor, GraphicsMonitorFindModeIndex(monitor, width, height, bits));
@@ -462,28 +481,28 @@ bool GraphicsMonitorsRestoreDesktop() {
 
 void GraphicsFullscreenSet(bool on) {
   if (on) {
-    for (size_t i = 0; i < gDisplays.size(); ++i) {
+    for (const auto& [id, display] : gState.displays) {
       // A display that was never given a mode keeps the monitor as it is; modeNumber 0 there would
       // pick whatever mode the monitor happens to list first.
-      if (gDisplays[i].mode.width == 0) continue;
-      GraphicsMonitorSetResolution(gDisplays[i].monitor, gDisplays[i].mode.modeNumber);
+      if (display.mode.width == 0) continue;
+      GraphicsMonitorSetResolution(display.monitor, display.mode.modeNumber);
     }
-  } else if (gFullscreen) {
+  } else if (gState.fullscreen) {
     GraphicsMonitorsRestoreDesktop();
   }
-  gFullscreen = on;
+  gState.fullscreen = on;
 }
 
-bool GraphicsFullscreenGet() { return gFullscreen; }
+bool GraphicsFullscreenGet() { return gState.fullscreen; }
 
-void GraphicsModeChangeSuppress(bool suppress) { gModeChangeSuppressed = suppress; }
+void GraphicsModeChangeSuppress(bool suppress) { gState.modeChangeSuppressed = suppress; }
 
 void GraphicsModeChangeNotice() {
-  if (!gModeChangeSuppressed) gModeChangePending = true;
+  if (!gState.modeChangeSuppressed) gState.modeChangePending = true;
 }
 
 bool GraphicsModeChangeTake() {
-  const bool pending = gModeChangePending;
-  gModeChangePending = false;
+  const bool pending = gState.modeChangePending;
+  gState.modeChangePending = false;
   return pending;
 }

@@ -1,6 +1,7 @@
 // Displays (a window bound to an OpenGL rendering context), monitors and their display modes,
 // full-screen switching, frame begin and end, vertical sync, culling and the 2-D projection.
-// Display ids are signed 32-bit from 1; a lookup of an unknown id finds nothing (index -1).
+// Display ids are signed 32-bit from 1, never reused until the next start, kNoId for none; a
+// lookup of an unknown id finds nothing (index -1).
 // Window handles are the platform's window ids.
 #pragma once
 
@@ -8,6 +9,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "core/ids.h"
 
 // A display mode of a monitor. modeNumber is the mode's index in the monitor's own enumeration
 // and selects it again when switching.
@@ -28,7 +31,7 @@ struct graphicsMonitor {
 // One display. There is no separate device context on this system: while contexts exist,
 // deviceContext holds the window the rendering context was made for (0 when none).
 struct graphicsDisplay {
-  int32_t id = 0;
+  int32_t id = kNoId;
   int32_t window = 0;
   int32_t deviceContext = 0;
   int32_t renderContext = 0;
@@ -40,10 +43,12 @@ struct graphicsDisplay {
 // ---------------------------------------------------------------------------------------------
 // Start and end
 
-// Version line "fwkGraphics - Version Alpha.0"; reads "-flush" and "-finish"; enumerates the
-// monitors; creates and closes a probe display "application" on a hidden 1x1 OpenGL window so
-// that a working context is known early (skipped when there is no video device). The first
-// display created afterwards gets id 1. Counted: only the first start and the last end act.
+// Version line "fwkGraphics - Version Alpha.0"; starts with no displays and every flag off;
+// reads the switches "-flush", "-finish", "-nocull" and "-novsync" (later changes to the command
+// line count from the next start); enumerates the monitors; creates and closes a probe display
+// "application" on a hidden 1x1 OpenGL window so that a working context is known early (skipped
+// when there is no video device). The first display created afterwards gets id 1. Counted: only
+// the first start and the last end act.
 void GraphicsStart();
 // Restores the desktop modes if full screen, closes every display and forgets the monitors.
 void GraphicsEnd();
@@ -90,7 +95,7 @@ bool GraphicsDisplayExists(int32_t id);
 // False for an unknown id, a display without a rendering context or when the system refuses.
 bool GraphicsDisplayMakeCurrent(int32_t id);
 void GraphicsDisplaySetWindow(int32_t id, int32_t window);
-// The display's window; 0 for an unknown id.
+// The display's window; kNoId for an unknown id.
 int32_t GraphicsDisplayGetWindow(int32_t id);
 // Index in the display list; -1 for an unknown id.
 int32_t GraphicsDisplayIndex(int32_t id);
@@ -118,7 +123,7 @@ void GraphicsRenderEnd(int32_t id);
 void GraphicsSetOrtho(int32_t width, int32_t height);
 void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height);
 
-// Face culling modes; "-nocull" forces kGraphicsCullOff whatever is asked.
+// Face culling modes; "-nocull" (given at start) forces kGraphicsCullOff whatever is asked.
 constexpr int32_t kGraphicsCullBackCounterClockwise = 1;
 constexpr int32_t kGraphicsCullBackClockwise = 2;
 constexpr int32_t kGraphicsCullFrontCounterClockwise = 3;
@@ -126,11 +131,11 @@ constexpr int32_t kGraphicsCullFrontClockwise = 4;
 constexpr int32_t kGraphicsCullOff = 5;  // and any other value
 void GraphicsSetCulling(int32_t mode);
 
-// Swap interval 1 when on and "-novsync" is absent, else 0. When the system refuses the swap
+// Swap interval 1 when on and "-novsync" was absent at start, else 0. When the system refuses the swap
 // interval the vsync flag keeps its previous value. Needs a current context.
 void GraphicsSetVSync(bool on);
 bool GraphicsGetVSync();
-// flush := on or "-flush".
+// flush := on or "-flush" (given at start).
 void GraphicsSetFlush(bool on);
 
 // Text for an OpenGL error code, for other units' messages.

@@ -3,10 +3,9 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <map>
-#include <memory>
 #include <utility>
 
+#include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
@@ -17,8 +16,8 @@
 namespace {
 
 struct textureRecord {
-  int32_t id = 0;
-  int32_t display = 0;
+  int32_t id = kNoId;
+  int32_t display = kNoId;
   std::string fileName;
   int32_t imageWidth = 0;
   int32_t imageHeight = 0;
@@ -36,9 +35,9 @@ struct textureRecord {
 };
 
 struct modelRecord {
-  int32_t id = 0;
+  int32_t id = kNoId;
   uint8_t kind = kModelCompiled;
-  int32_t display = 0;
+  int32_t display = kNoId;
   std::string name;
   float x = 0, y = 0, z = 0;
   float angle = 0;
@@ -52,37 +51,41 @@ struct modelRecord {
   bool listAllocated = false;
 };
 
-// One display's entry: its models and textures in creation order.
-struct registryEntry {
-  int32_t display = 0;
-  std::vector<int32_t> models;
-  std::vector<int32_t> textures;
+// Everything the unit holds in a run; ModelStart starts it afresh.
+struct modelState {
+  bool started = false;
+  // Displays with a registry entry, in the order they came.
+  std::vector<int32_t> displays;
+  // The models and textures of every display, in creation (id) order; each record names its
+  // display.
+  IdRegistry<modelRecord> models;
+  IdRegistry<textureRecord> textures;
+  // False with "-nocompile".
+  bool compileAllowed = true;
+  bool vertexArraysAllowed = true;
 };
 
-std::vector<registryEntry> gRegistry;
-std::map<int32_t, std::unique_ptr<modelRecord>> gModels;
-std::map<int32_t, std::unique_ptr<textureRecord>> gTextures;
-int32_t gNextModel = 1;
-int32_t gNextTexture = 1;
+modelState gState;
+// Installed by the font unit, which starts before this one.
 modelFontRebuilder gFontRebuilder;
-bool gStarted = false;
-bool gVertexArraysAllowed = true;
 
-registryEntry* Entry(int32_t display) {
-  for (registryEntry& entry : gRegistry) {
-    if (entry.display == display) return &entry;
+bool Known(int32_t display) {
+  return std::find(gState.displays.begin(), gState.displays.end(), display) != gState.displays.end();
+}
+
+modelRecord* FindModel(int32_t id) { return gState.models.Find(id); }
+
+textureRecord* FindTexture(int32_t id) { return gState.textures.Find(id); }
+
+// The display's models or textures in creation order: a copy of the ids, so the caller may free
+// records while walking it.
+template <typename Record>
+std::vector<int32_t> IdsOn(const IdRegistry<Record>& registry, int32_t display) {
+  std::vector<int32_t> ids;
+  for (const auto& [id, record] : registry) {
+    if (record.display == display) ids.push_back(id);
   }
-  return nullptr;
-}
-
-modelRecord* FindModel(int32_t id) {
-  auto it = gModels.find(id);
-  return it == gModels.end() ? nullptr : it->second.get();
-}
-
-textureRecord* FindTexture(int32_t id) {
-  auto it = gTextures.find(id);
-  return it == gTextures.end() ? nullptr : it->second.get();
+  return ids;
 }
 
 void ClearGLErrors() {
@@ -103,15 +106,11 @@ std::string Extension(const std::string& file) {
 }
 
 textureRecord* NewTexture(int32_t display) {
-  registryEntry* entry = Entry(display);
-  if (entry == nullptr) return nullptr;
-  auto record = std::make_unique<textureRecord>();
-  record->id = gNextTexture++;
-  record->display = display;
-  textureRecord* texture = record.get();
-  gTextures.emplace(texture->id, std::move(record));
-  entry->textures.push_back(texture->id);
-  return texture;
+  if (!Known(display)) return nullptr;
+  textureRecord record;
+  record.id = gState.textures.NextId();
+  record.display = display;
+  return FindTexture(gState.textures.Add(std::move(record)));
 }
 
 void DeleteTileTextures(textureRecord& texture) {
@@ -264,7 +263,7 @@ void DrawImmediate(const modelRecord& model) {
 }
 
 void DrawGeometry(const modelRecord& model) {
-  if (gVertexArraysAllowed && GraphicsVertexArraysAvailable()) {
+  if (gState.vertexArraysAllowed && GraphicsVertexArraysAvailable()) {
     DrawVertexArrays(model);
   } else {
     DrawImmediate(model);
@@ -294,8 +293,10 @@ void UploadTiles(textureRecord& texture, const imageData& image, bool generateNa
 // Start, end and registry
 
 void ModelStart() {
-  if (gStarted) return;
-  gStarted = true;
+  if (gState.started) return;
+  gState = modelState{};
+  gState.started = true;
+  gState.compileAllowed = !UtilSwitchPresent("-nocompile");
   LogVersion("fwkModel - Version Alpha.0");
   GraphicsDisplayRegistrySet(
       graphicsRegistry::kModel, [](int32_t id, int32_t) { ModelDisplayAdd(id); },
@@ -303,63 +304,53 @@ void ModelStart() {
 }
 
 void ModelEnd() {
-  if (!gStarted) return;
-  gStarted = false;
+  if (!gState.started) return;
+  gState.started = false;
   GraphicsDisplayRegistrySet(graphicsRegistry::kModel, nullptr, nullptr);
-  while (!gRegistry.empty()) ModelDisplayRemove(gRegistry.front().display);
+  while (!gState.displays.empty()) ModelDisplayRemove(gState.displays.front());
 }
 
 void ModelDisplayAdd(int32_t display) {
-  if (Entry(display) != nullptr) return;
-  registryEntry entry;
-  entry.display = display;
-  gRegistry.push_back(std::move(entry));
+  if (!Known(display)) gState.displays.push_back(display);
 }
 
 void ModelDisplayRemove(int32_t display) {
-  registryEntry* entry = Entry(display);
-  if (entry == nullptr) return;
-  while (!entry->models.empty()) {
-    int32_t model = entry->models.front();
+  if (!Known(display)) return;
+  for (int32_t id : IdsOn(gState.models, display)) {
+    int32_t model = id;
     ModelFree(model);
   }
-  while (!entry->textures.empty()) TextureFree(entry->textures.front());
-  gRegistry.erase(gRegistry.begin() + (entry - gRegistry.data()));
+  for (int32_t id : IdsOn(gState.textures, display)) TextureFree(id);
+  std::erase(gState.displays, display);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Textures
 
 int32_t TextureFind(int32_t display, const std::string& file) {
-  const registryEntry* entry = Entry(display);
-  if (entry == nullptr) return 0;
   const std::string wanted = UtilUpper(file);
-  for (int32_t id : entry->textures) {
-    if (UtilUpper(FindTexture(id)->fileName) == wanted) return id;
+  for (const auto& [id, texture] : gState.textures) {
+    if (texture.display == display && UtilUpper(texture.fileName) == wanted) return id;
   }
-  return 0;
+  return kNoId;
 }
 
 int32_t TextureOpen(int32_t display, const std::string& file, bool tiled, bool repeat, bool linear) {
-  if (Entry(display) == nullptr) return 0;
+  if (!Known(display)) return kNoId;
   if (const int32_t existing = TextureFind(display, file)) return existing;
-  imageData* image = nullptr;
-  ImageNew(image);
-  ImageLoad(file, image);
+  imageChain image = ImageLoadChain(file);
   image->fileName = file;
-  const int32_t texture = ModelTextureExtract(display, image, tiled, repeat, linear);
-  ImageFree(image);
-  return texture;
+  return ModelTextureExtract(display, image.get(), tiled, repeat, linear);
 }
 
 int32_t ModelTextureExtract(int32_t display, const imageData* image, bool tiled, bool repeat, bool linear) {
-  if (Entry(display) == nullptr || image == nullptr) return 0;
+  if (!Known(display) || image == nullptr) return kNoId;
   if (image->substitute || image->width <= 0 || image->height <= 0 ||
       image->pixels.size() < static_cast<size_t>(image->width) * static_cast<size_t>(image->height)) {
     LogError("ModelTextureExtract - Unable to extract image \"" + image->fileName + "\" for model.");
-    return 0;
+    return kNoId;
   }
-  if (!GraphicsDisplayMakeCurrent(display)) return 0;
+  if (!GraphicsDisplayMakeCurrent(display)) return kNoId;
   textureRecord* texture = NewTexture(display);
   texture->fileName = image->fileName;
   texture->imageWidth = image->width;
@@ -383,7 +374,7 @@ int32_t ModelTextureExtract(int32_t display, const imageData* image, bool tiled,
     if (glGetError() != GL_NO_ERROR) {
       LogError("ModelTextureExtract - Unable to extract image \"" + image->fileName + "\" for model.");
       TextureFree(texture->id);
-      return 0;
+      return kNoId;
     }
     return texture->id;
   }
@@ -413,10 +404,7 @@ void TextureFree(int32_t texture) {
   textureRecord* record = FindTexture(texture);
   if (record == nullptr) return;
   if (GraphicsDisplayMakeCurrent(record->display)) DeleteTileTextures(*record);
-  if (registryEntry* entry = Entry(record->display)) {
-    std::erase(entry->textures, texture);
-  }
-  gTextures.erase(texture);
+  gState.textures.Remove(texture);
 }
 
 void TextureRelease(int32_t texture) {
@@ -515,9 +503,11 @@ int32_t TextureGetReferences(int32_t texture) {
   return record ? record->references : 0;
 }
 
-bool ModelDisplayKnown(int32_t display) { return Entry(display) != nullptr; }
+bool ModelDisplayKnown(int32_t display) { return Known(display); }
 
-void ModelAllowVertexArrays(bool allow) { gVertexArraysAllowed = allow; }
+void ModelAllowVertexArrays(bool allow) { gState.vertexArraysAllowed = allow; }
+
+void ModelAllowCompile(bool allow) { gState.compileAllowed = allow; }
 
 void ModelSetFontRebuilder(modelFontRebuilder rebuilder) { gFontRebuilder = std::move(rebuilder); }
 
@@ -525,27 +515,23 @@ void ModelSetFontRebuilder(modelFontRebuilder rebuilder) { gFontRebuilder = std:
 // Models
 
 int32_t ModelNew(int32_t display, int32_t kind) {
-  registryEntry* entry = Entry(display);
-  if (entry == nullptr) return 0;
+  if (!Known(display)) return kNoId;
   if (kind != kModelImmediate && kind != kModelCompiled) {
     LogError("ModelNew - Invalid model type \"" + std::to_string(kind) + "\".  Model not created.");
-    return 0;
+    return kNoId;
   }
-  auto record = std::make_unique<modelRecord>();
-  record->id = gNextModel++;
-  record->kind = static_cast<uint8_t>(kind);
-  record->display = display;
-  const int32_t id = record->id;
-  gModels.emplace(id, std::move(record));
-  entry->models.push_back(id);
-  return id;
+  modelRecord record;
+  record.id = gState.models.NextId();
+  record.kind = static_cast<uint8_t>(kind);
+  record.display = display;
+  return gState.models.Add(std::move(record));
 }
 
 int32_t ModelOpen(int32_t display, const std::string& file, bool linear) {
   if (Extension(file) == ".MS3D") return ModelOpenMS3D(display, file);
   if (ImageIsImageFile(file)) return ModelOpenImage(display, file, linear);
   LogError("Unrecognized model extension for \"" + file + "\".");
-  return 0;
+  return kNoId;
 }
 
 namespace {
@@ -554,7 +540,7 @@ namespace {
 int32_t BuildImageModel(int32_t display, int32_t texture, const std::string& name) {
   const int32_t id = ModelNew(display, kModelCompiled);
   modelRecord* model = FindModel(id);
-  if (model == nullptr) return 0;
+  if (model == nullptr) return kNoId;
   model->name = name;
   const std::vector<textureTile> tiles = TextureGetTiles(texture);
   for (size_t t = 0; t < tiles.size(); ++t) {
@@ -591,34 +577,34 @@ int32_t BuildImageModel(int32_t display, int32_t texture, const std::string& nam
 }  // namespace
 
 int32_t ModelOpenImage(int32_t display, const std::string& file, bool linear) {
-  if (Entry(display) == nullptr) {
+  if (!Known(display)) {
     LogError("ModelOpenImage - Invalid display ID \"" + std::to_string(display) + "\".");
-    return 0;
+    return kNoId;
   }
   const int32_t texture = TextureOpen(display, file, true, false, linear);
-  if (texture == 0) return 0;
+  if (texture == kNoId) return kNoId;
   const int32_t model = BuildImageModel(display, texture, file);
   // A texture no triangle took (a picture whose model could not be made) would never be freed.
-  if (model == 0 && TextureGetReferences(texture) <= 0) TextureFree(texture);
+  if (model == kNoId && TextureGetReferences(texture) <= 0) TextureFree(texture);
   return model;
 }
 
 int32_t ModelOpenImageData(int32_t display, const imageData* image, textureSource source, bool linear) {
-  if (Entry(display) == nullptr) {
+  if (!Known(display)) {
     LogError("ModelOpenImage - Invalid display ID \"" + std::to_string(display) + "\".");
-    return 0;
+    return kNoId;
   }
   const int32_t texture = ModelTextureExtract(display, image, true, false, linear);
-  if (texture == 0) return 0;
+  if (texture == kNoId) return kNoId;
   TextureSetSource(texture, std::move(source));
   const int32_t model = BuildImageModel(display, texture, image->fileName);
-  if (model == 0 && TextureGetReferences(texture) <= 0) TextureFree(texture);
+  if (model == kNoId && TextureGetReferences(texture) <= 0) TextureFree(texture);
   return model;
 }
 
 void ModelCompile(int32_t id) {
   modelRecord* model = FindModel(id);
-  if (model == nullptr || UtilSwitchPresent("-nocompile") || model->kind != kModelCompiled ||
+  if (model == nullptr || !gState.compileAllowed || model->kind != kModelCompiled ||
       !GraphicsDisplayMakeCurrent(model->display)) {
     return;
   }
@@ -648,15 +634,14 @@ void ModelCompile(int32_t id) {
 void ModelFree(int32_t& id) {
   modelRecord* model = FindModel(id);
   if (model == nullptr) {
-    id = 0;
+    id = kNoId;
     return;
   }
   if (model->listAllocated && GraphicsDisplayMakeCurrent(model->display)) DeleteList(*model);
   const std::vector<int32_t> textures = DistinctTextures(*model);
-  if (registryEntry* entry = Entry(model->display)) std::erase(entry->models, id);
-  gModels.erase(id);
+  gState.models.Remove(id);
   for (int32_t texture : textures) TextureRelease(texture);
-  id = 0;
+  id = kNoId;
 }
 
 void ModelRender(int32_t id) {
@@ -791,7 +776,7 @@ bool ModelRestoreVertices(int32_t id) {
 
 int32_t ModelGetDisplay(int32_t id) {
   const modelRecord* model = FindModel(id);
-  return model ? model->display : 0;
+  return model ? model->display : kNoId;
 }
 
 int32_t ModelGetKind(int32_t id) {
@@ -869,9 +854,9 @@ modelPolygon ModelGetPolygon(int32_t id, int32_t n) {
 // Release and rebuild around a context re-creation
 
 void ModelAssetsRelease() {
-  for (const registryEntry& entry : gRegistry) {
-    const bool current = GraphicsDisplayMakeCurrent(entry.display);
-    for (int32_t id : entry.textures) {
+  for (int32_t display : gState.displays) {
+    const bool current = GraphicsDisplayMakeCurrent(display);
+    for (int32_t id : IdsOn(gState.textures, display)) {
       textureRecord* texture = FindTexture(id);
       if (current) {
         DeleteTileTextures(*texture);
@@ -879,7 +864,7 @@ void ModelAssetsRelease() {
         for (textureTile& tile : texture->tiles) tile.name = 0;  // gone with the context
       }
     }
-    for (int32_t id : entry.models) {
+    for (int32_t id : IdsOn(gState.models, display)) {
       modelRecord* model = FindModel(id);
       if (model->kind != kModelCompiled) continue;
       if (current) {
@@ -893,58 +878,70 @@ void ModelAssetsRelease() {
   }
 }
 
+namespace {
+
+// Re-reads a font texture's pictures through the font unit, into newly generated names.
+void RebuildFontTexture(int32_t id) {
+  textureRecord* texture = FindTexture(id);
+  const int32_t file = gFontRebuilder.start ? gFontRebuilder.start(texture->fileName) : kNoId;
+  if (file == kNoId) {
+    LogError("ModelAssetsRecompile - Could not reread font file.");
+    return;
+  }
+  for (size_t t = 0; (texture = FindTexture(id)) != nullptr && t < texture->tiles.size(); ++t) {
+    glGenTextures(1, &texture->tiles[t].name);
+    if (gFontRebuilder.texel) gFontRebuilder.texel(file, id, static_cast<int32_t>(t));
+  }
+  if (gFontRebuilder.close) gFontRebuilder.close(file);
+}
+
+// Re-reads a picture texture from its source or its file and uploads its tiles again.
+void RebuildPictureTexture(int32_t id) {
+  textureRecord* texture = FindTexture(id);
+  imageChain image;
+  if (texture->hasSource) {
+    image = NewPictureChain();
+    const textureSource source = texture->source;
+    source(image.get());
+    texture = FindTexture(id);
+    if (texture == nullptr) return;
+  } else {
+    image = ImageLoadChain(texture->fileName);
+  }
+  // The tile layout stays, so the picture must still have the size it was cut from.
+  const bool usable = image != nullptr && !image->substitute && image->width > 0 && image->height > 0 &&
+                      image->width == texture->imageWidth && image->height == texture->imageHeight &&
+                      image->pixels.size() >= static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
+  if (usable) {
+    UploadTiles(*texture, *image, true);
+  } else {
+    LogError("ModelAssetsRecompile - Unable to rebuild image \"" + texture->fileName + "\" for model.");
+  }
+}
+
+}  // namespace
+
 void ModelAssetsRecompile() {
-  for (const registryEntry& entry : gRegistry) {
-    if (!GraphicsDisplayMakeCurrent(entry.display)) {
-      LogError("ModelAssetsRecompile - Could not make display " + std::to_string(entry.display) + " current.");
+  // The rebuild routines run code of other units: walk copies of the ids and look each record up
+  // again after every call, so one that was freed meanwhile is never touched.
+  const std::vector<int32_t> displays = gState.displays;
+  for (int32_t display : displays) {
+    if (!GraphicsDisplayMakeCurrent(display)) {
+      LogError("ModelAssetsRecompile - Could not make display " + std::to_string(display) + " current.");
       continue;
     }
-    // The rebuild routines run code of other units: walk a copy of the ids and look each texture
-    // up again after every call, so one that was freed or moved meanwhile is never touched.
-    const std::vector<int32_t> textureIds = entry.textures;
-    for (int32_t id : textureIds) {
-      textureRecord* texture = FindTexture(id);
+    for (int32_t id : IdsOn(gState.textures, display)) {
+      const textureRecord* texture = FindTexture(id);
       if (texture == nullptr) continue;
       if (IsFontFile(texture->fileName)) {
-        const int32_t file = gFontRebuilder.start ? gFontRebuilder.start(texture->fileName) : 0;
-        if (file == 0) {
-          LogError("ModelAssetsRecompile - Could not reread font file.");
-          continue;
-        }
-        for (size_t t = 0; (texture = FindTexture(id)) != nullptr && t < texture->tiles.size(); ++t) {
-          glGenTextures(1, &texture->tiles[t].name);
-          if (gFontRebuilder.texel) gFontRebuilder.texel(file, id, static_cast<int32_t>(t));
-        }
-        if (gFontRebuilder.close) gFontRebuilder.close(file);
-        continue;
-      }
-      imageData* image = nullptr;
-      ImageNew(image);
-      if (texture->hasSource) {
-        const textureSource source = texture->source;
-        source(image);
-        texture = FindTexture(id);
+        RebuildFontTexture(id);
       } else {
-        ImageLoad(texture->fileName, image);
+        RebuildPictureTexture(id);
       }
-      if (texture == nullptr) {
-        ImageFree(image);
-        continue;
-      }
-      // The tile layout stays, so the picture must still have the size it was cut from.
-      const bool usable = !image->substitute && image->width > 0 && image->height > 0 &&
-                          image->width == texture->imageWidth && image->height == texture->imageHeight &&
-                          image->pixels.size() >= static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
-      if (usable) {
-        UploadTiles(*texture, *image, true);
-      } else {
-        LogError("ModelAssetsRecompile - Unable to rebuild image \"" + texture->fileName + "\" for model.");
-      }
-      ImageFree(image);
     }
-    for (int32_t id : entry.models) {
+    for (int32_t id : IdsOn(gState.models, display)) {
       modelRecord* model = FindModel(id);
-      if (model->kind != kModelCompiled) continue;
+      if (model == nullptr || model->kind != kModelCompiled) continue;
       DeleteList(*model);
       ModelCompile(id);
     }

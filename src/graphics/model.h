@@ -1,11 +1,13 @@
 // Models and textures that live in a display's OpenGL context: textures cut into power-of-two
 // tiles, flat image models, MilkShape 3D meshes, display lists, and their rebuild after the
 // rendering contexts were re-created. Model and texture ids are signed 32-bit from 1 and never
-// reused; 0 means none. Failures write one log line and return 0 (or false).
+// reused within a run; kNoId means none. Failures write one log line and return kNoId (or false).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+
+#include "core/ids.h"
 #include <string>
 #include <vector>
 
@@ -32,7 +34,7 @@ struct modelCorner {
 
 // A texture tile a triangle is drawn with.
 struct modelTextureRef {
-  int32_t texture = 0;
+  int32_t texture = kNoId;
   int32_t tile = 0;
 };
 
@@ -40,18 +42,6 @@ struct modelTextureRef {
 struct modelPolygon {
   std::vector<modelTextureRef> textures;
   modelCorner corners[3];
-};
-
-// One OpenGL texture of a texture: the image pixels x0..x1, y0..y1 (inclusive) it shows and
-// its own size. name is 0 while the context's objects are released.
-struct textureTile {
-  uint32_t name = 0;
-  int32_t x0 = 0;
-  int32_t x1 = 0;
-  int32_t y0 = 0;
-  int32_t y1 = 0;
-  int32_t textureWidth = 0;
-  int32_t textureHeight = 0;
 };
 
 // Fills the given (empty) picture; used instead of re-reading the file when a texture made from
@@ -64,7 +54,8 @@ constexpr uint8_t kModelCompiled = 2;
 // ---------------------------------------------------------------------------------------------
 // Start, end and the per-display registry
 
-// Version line "fwkModel - Version Alpha.0"; hooks the registry to display creation and closing.
+// Version line "fwkModel - Version Alpha.0"; empties the registries (ids count from 1 again),
+// reads "-nocompile" and hooks the registry to display creation and closing.
 void ModelStart();
 // Unhooks the registry and frees whatever displays still hold.
 void ModelEnd();
@@ -77,11 +68,11 @@ void ModelDisplayRemove(int32_t display);
 // Textures
 
 // An existing texture of the display with that file name (any letter case), else one loaded
-// from the file. 0 on failure.
+// from the file. kNoId on failure.
 int32_t TextureOpen(int32_t display, const std::string& file, bool tiled, bool repeat, bool linear);
 int32_t TextureFind(int32_t display, const std::string& file);
 // A texture made from the picture: tiled (largest tiles the implementation accepts, one-texel
-// bordered copies) or untiled (one texture of the picture's own size). 0 on failure.
+// bordered copies) or untiled (one texture of the picture's own size). kNoId on failure.
 int32_t ModelTextureExtract(int32_t display, const imageData* image, bool tiled, bool repeat, bool linear);
 // Deletes the tiles' OpenGL textures (when the display can be made current) and the record.
 void TextureFree(int32_t texture);
@@ -90,40 +81,13 @@ void TextureRelease(int32_t texture);
 bool TextureExists(int32_t texture);
 // The source picture's size; 0, 0 for an unknown texture.
 void TextureGetImageSize(int32_t texture, int32_t& width, int32_t& height);
-// Appends a tile with a new OpenGL texture name; its index, -1 for an unknown texture.
-int32_t TextureAddTile(int32_t texture);
-// Uploads width x height pixels (0xAARRGGBB, row 0 at the top) into the tile's texture with the
-// texture's filter and wrap modes; RGBA for 32-bit textures, RGB otherwise.
-void TextureUploadTile(int32_t texture, int32_t tile, const uint32_t* pixels, int32_t width, int32_t height);
-void TextureSetFileName(int32_t texture, const std::string& fileName);
-void TextureSetBitsPerPixel(int32_t texture, uint8_t bitsPerPixel);
-void TextureSetLinear(int32_t texture, bool linear);
-void TextureSetRepeat(int32_t texture, bool repeat);
-void TextureSetTileSize(int32_t texture, int32_t tileWidth, int32_t tileHeight);
-void TextureSetSource(int32_t texture, textureSource source);
-// Tiles in creation order (rows outer, columns inner for a tiled texture); empty when unknown.
-std::vector<textureTile> TextureGetTiles(int32_t texture);
-// Tile grid (0, 0 for an untiled texture) and the largest tile size.
-void TextureGetLayout(int32_t texture, int32_t& columns, int32_t& rows, int32_t& tileWidth, int32_t& tileHeight);
-// Number of models whose triangles use the texture; 0 when unknown.
-int32_t TextureGetReferences(int32_t texture);
-
-// The font unit rebuilds its own textures (file names ending ".FOT"): start opens the font file
-// and returns a handle (0 when it cannot), texel uploads one tile whose new OpenGL name has just
-// been generated, close closes the file.
-struct modelFontRebuilder {
-  std::function<int32_t(const std::string& fileName)> start;
-  std::function<void(int32_t file, int32_t texture, int32_t tile)> texel;
-  std::function<void(int32_t file)> close;
-};
-void ModelSetFontRebuilder(modelFontRebuilder rebuilder);
 
 // ---------------------------------------------------------------------------------------------
 // Models
 
-// A model of kind kModelImmediate or kModelCompiled; 0 for an unknown display or another kind.
+// A model of kind kModelImmediate or kModelCompiled; kNoId for an unknown display or another kind.
 int32_t ModelNew(int32_t display, int32_t kind);
-// By extension: ".MS3D" or a picture file (nearest filtering unless linear). 0 on failure.
+// By extension: ".MS3D" or a picture file (nearest filtering unless linear). kNoId on failure.
 int32_t ModelOpen(int32_t display, const std::string& file, bool linear = false);
 // The picture drawn with its top-left corner at the model's position, one unit per pixel.
 int32_t ModelOpenImage(int32_t display, const std::string& file, bool linear);
@@ -131,10 +95,10 @@ int32_t ModelOpenImage(int32_t display, const std::string& file, bool linear);
 int32_t ModelOpenImageData(int32_t display, const imageData* image, textureSource source, bool linear);
 // An untextured triangle mesh from a MilkShape 3D file (versions 3 and 4).
 int32_t ModelOpenMS3D(int32_t display, const std::string& file);
-// Records the geometry into a display list (kind 2 only, not with "-nocompile"); when OpenGL
+// Records the geometry into a display list (kind 2 only, not with "-nocompile" given at start); when OpenGL
 // refuses, the model is drawn immediately from then on.
 void ModelCompile(int32_t model);
-// Frees the model and what only it used; sets the caller's id to 0.
+// Frees the model and what only it used; sets the caller's id to kNoId.
 void ModelFree(int32_t& model);
 void ModelRender(int32_t model);
 bool ModelExists(int32_t model);

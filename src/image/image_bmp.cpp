@@ -168,7 +168,7 @@ void ImageDecodeBmp(const std::vector<uint8_t>& bytes, imageData* image) {
       // 32 bits without bit fields: blue, green, red, alpha as they stand.
       std::memcpy(out, row, static_cast<size_t>(width) * 4);
     } else if (bits == 16) {
-      for (int32_t x = 0; x < width; ++x) out[x] = fields.Colour(static_cast<uint32_t>(row[2 * x]) | (row[2 * x + 1] << 8));
+      for (int32_t x = 0; x < width; ++x) out[x] = fields.Colour(LoadLe16(row + 2 * x));
     } else {
       for (int32_t x = 0; x < width; ++x) {
         uint32_t value;
@@ -186,27 +186,12 @@ void ImageDecodeBmp(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadBmp(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeBmp(bytes, image);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Writer
-
-namespace {
-
-void Put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
-
-
-}  // namespace
 
 void ImageSaveBmp(const std::string& fileName, const imageData* image) {
   if (image == nullptr || image->width < 1 || image->height < 1) return;
@@ -224,25 +209,25 @@ void ImageSaveBmp(const std::string& fileName, const imageData* image) {
   const uint64_t fileSize = 54 + paletteBytes + imageBytes;
   if (fileSize > 0xFFFFFFFFu) return;
 
-  std::vector<uint8_t> out;
-  out.reserve(fileSize);
-  out.push_back('B');
-  out.push_back('M');
-  Put32(out, static_cast<uint32_t>(fileSize));
-  Put32(out, 0);
-  Put32(out, static_cast<uint32_t>(54 + paletteBytes));
-  Put32(out, kInfoHeaderSize);
-  Put32(out, static_cast<uint32_t>(width));
-  Put32(out, static_cast<uint32_t>(height));
-  Put16(out, 1);
-  Put16(out, static_cast<uint32_t>(bits));
-  Put32(out, kCompressionNone);
-  Put32(out, static_cast<uint32_t>(imageBytes));
-  Put32(out, 4724);  // 120 pixels per inch
-  Put32(out, 4724);
-  Put32(out, 0);
-  Put32(out, 0);
-  for (int i = 0; bits <= 8 && i < (1 << bits); ++i) Put32(out, image->palette[i]);
+  std::vector<uint8_t> bytes;
+  bytes.reserve(fileSize);
+  ByteWriter out(bytes);
+  out.Text("BM");
+  out.U32(static_cast<uint32_t>(fileSize));
+  out.U32(0);
+  out.U32(static_cast<uint32_t>(54 + paletteBytes));
+  out.U32(kInfoHeaderSize);
+  out.U32(static_cast<uint32_t>(width));
+  out.U32(static_cast<uint32_t>(height));
+  out.U16(1);
+  out.U16(static_cast<uint16_t>(bits));
+  out.U32(kCompressionNone);
+  out.U32(static_cast<uint32_t>(imageBytes));
+  out.U32(4724);  // 120 pixels per inch
+  out.U32(4724);
+  out.U32(0);
+  out.U32(0);
+  for (int i = 0; bits <= 8 && i < (1 << bits); ++i) out.U32(image->palette[i]);
 
   std::vector<uint8_t> row(stride);
   uint32_t lastColour = 0;
@@ -267,8 +252,7 @@ void ImageSaveBmp(const std::string& fileName, const imageData* image) {
         const uint32_t p = pixels[x];
         const uint32_t value = (((p >> 16) & 0xFF) * 31 + 127) / 255 << 10 | (((p >> 8) & 0xFF) * 31 + 127) / 255 << 5 |
                                ((p & 0xFF) * 31 + 127) / 255;
-        row[2 * x] = static_cast<uint8_t>(value);
-        row[2 * x + 1] = static_cast<uint8_t>(value >> 8);
+        StoreLe16(row.data() + 2 * x, static_cast<uint16_t>(value));
       }
     } else if (bits == 24) {
       for (size_t x = 0; x < width; ++x) {
@@ -279,8 +263,8 @@ void ImageSaveBmp(const std::string& fileName, const imageData* image) {
     } else {
       std::memcpy(row.data(), pixels, width * 4);
     }
-    out.insert(out.end(), row.begin(), row.end());
+    out.Bytes(row.data(), row.size());
   }
 
-  ImageWriteWholeFile(fileName, out);
+  ImageWriteWholeFile(fileName, bytes);
 }

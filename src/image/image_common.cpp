@@ -28,18 +28,6 @@ bool ImageResize(imageData* image, int32_t width, int32_t height) {
   return true;
 }
 
-bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes) {
-  int32_t handle = DataFileOpen(fileName);
-  if (handle <= 0) return false;
-  int32_t size = DataFileSize(handle);
-  bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
-  // A file that ends early delivers what it has; the decoders treat the shortfall as truncation.
-  int32_t got = size > 0 ? DataFileRead(handle, bytes.data(), size) : 0;
-  bytes.resize(static_cast<size_t>(std::max(got, 0)));
-  DataFileClose(handle);
-  return true;
-}
-
 bool ImageWriteWholeFile(const std::string& fileName, const std::vector<uint8_t>& bytes) {
   const int32_t file = RawFileCreate(fileName);
   if (file <= 0) return false;

@@ -15,9 +15,6 @@ void ImageMakeSubstitute(imageData* image);
 // not in 1..kMaxPictureSide.
 bool ImageResize(imageData* image, int32_t width, int32_t height);
 
-// Whole-file read through the data layer: false when the file cannot be opened (or read).
-bool ImageReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes);
-
 // Creates the file and writes the bytes; false when it cannot be created or a write fails (the
 // partial file then stays, as the writers promise nothing more).
 bool ImageWriteWholeFile(const std::string& fileName, const std::vector<uint8_t>& bytes);

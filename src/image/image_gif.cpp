@@ -304,7 +304,7 @@ struct gifDecoder {
 // Packs codes least significant bit first and cuts the bytes into sub-blocks of at most 255.
 class codeWriter {
  public:
-  explicit codeWriter(std::vector<uint8_t>& out) : out_(out) {}
+  explicit codeWriter(ByteWriter& out) : out_(out) {}
 
   void Put(uint32_t code, uint32_t size) {
     bits_ |= static_cast<uint64_t>(code) << count_;
@@ -322,7 +322,7 @@ class codeWriter {
     bits_ = 0;
     count_ = 0;
     FlushBlock();
-    out_.push_back(0);
+    out_.U8(0);
   }
 
  private:
@@ -332,12 +332,12 @@ class codeWriter {
   }
   void FlushBlock() {
     if (blockSize_ == 0) return;
-    out_.push_back(static_cast<uint8_t>(blockSize_));
-    out_.insert(out_.end(), block_, block_ + blockSize_);
+    out_.U8(static_cast<uint8_t>(blockSize_));
+    out_.Bytes(block_, blockSize_);
     blockSize_ = 0;
   }
 
-  std::vector<uint8_t>& out_;
+  ByteWriter& out_;
   uint64_t bits_ = 0;
   uint32_t count_ = 0;
   uint8_t block_[255];
@@ -373,7 +373,7 @@ class stringTable {
 // Encodes 8-bit indices with minimum code size 8. The code size grows when the table index reaches
 // 512 and 1024. When it reaches 2048, a reader has just widened its codes to 12 bits, so the clear
 // code goes out as a 12-bit code and the table starts again with 9-bit codes at index 258.
-void LzwEncode(const std::vector<uint8_t>& indices, std::vector<uint8_t>& out) {
+void LzwEncode(const std::vector<uint8_t>& indices, ByteWriter& out) {
   constexpr uint32_t kClear = 256;
   constexpr uint32_t kEnd = 257;
   constexpr uint32_t kFirstFree = 258;
@@ -420,11 +420,6 @@ void LzwEncode(const std::vector<uint8_t>& indices, std::vector<uint8_t>& out) {
   writer.Finish();
 }
 
-void PutU16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
 // Maps each pixel to its nearest palette entry; colours repeat a lot, so answers are cached.
 std::vector<uint8_t> PaletteIndices(const imageData* image, bool alphaZeroIsTransparent) {
   constexpr uint32_t kCacheSlots = 1u << 16;
@@ -465,7 +460,7 @@ void ImageDecodeGif(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadGif(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeGif(bytes, image);
 }
 
@@ -480,36 +475,36 @@ void ImageSaveGif(const std::string& fileName, imageData* image) {
   const bool transparency = gif89 && image->bitsPerPixel == 32;
   image->bitsPerPixel = 8;
 
-  std::vector<uint8_t> out;
-  out.reserve(image->pixels.size() + 1024);
-  const char* signature = gif89 ? "GIF89a" : "GIF87a";
-  out.insert(out.end(), signature, signature + 6);
-  PutU16(out, static_cast<uint32_t>(image->width));
-  PutU16(out, static_cast<uint32_t>(image->height));
-  out.push_back(0xF7);  // global colour table of 256 entries, 8-bit colour resolution
-  out.push_back(0);     // background index
-  out.push_back(0);     // aspect ratio
+  std::vector<uint8_t> file;
+  file.reserve(image->pixels.size() + 1024);
+  ByteWriter out(file);
+  out.Text(gif89 ? "GIF89a" : "GIF87a");
+  out.U16(static_cast<uint16_t>(image->width));
+  out.U16(static_cast<uint16_t>(image->height));
+  out.U8(0xF7);  // global colour table of 256 entries, 8-bit colour resolution
+  out.U8(0);     // background index
+  out.U8(0);     // aspect ratio
   for (uint32_t entry : image->palette) {
-    out.push_back(static_cast<uint8_t>(entry >> 16));
-    out.push_back(static_cast<uint8_t>(entry >> 8));
-    out.push_back(static_cast<uint8_t>(entry));
+    out.U8(static_cast<uint8_t>(entry >> 16));
+    out.U8(static_cast<uint8_t>(entry >> 8));
+    out.U8(static_cast<uint8_t>(entry));
   }
   if (gif89) {
     // Graphic control: disposal 2, transparent index 255 (transparency on for 32-bit pictures).
     const uint8_t packed = transparency ? 9 : 8;
     const uint8_t control[] = {kExtensionIntroducer, kGraphicControlLabel, 4, packed, 0, 0, 255, 0};
-    out.insert(out.end(), control, control + sizeof control);
+    out.Bytes(control, sizeof control);
   }
-  out.push_back(kImageSeparator);
-  PutU16(out, 0);
-  PutU16(out, 0);
-  PutU16(out, static_cast<uint32_t>(image->width));
-  PutU16(out, static_cast<uint32_t>(image->height));
-  out.push_back(0);  // no local table, not interlaced
-  out.push_back(8);  // minimum code size
+  out.U8(kImageSeparator);
+  out.U16(0);
+  out.U16(0);
+  out.U16(static_cast<uint16_t>(image->width));
+  out.U16(static_cast<uint16_t>(image->height));
+  out.U8(0);  // no local table, not interlaced
+  out.U8(8);  // minimum code size
   LzwEncode(PaletteIndices(image, transparency), out);
-  out.push_back(kTrailer);
-  if (out.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return;
+  out.U8(kTrailer);
+  if (file.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return;
 
-  ImageWriteWholeFile(fileName, out);
+  ImageWriteWholeFile(fileName, file);
 }

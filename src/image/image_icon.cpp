@@ -93,7 +93,7 @@ bool DecodeIconPicture(const uint8_t* data, size_t size, uint64_t offset, imageD
       }
       case 16:
         for (int32_t x = 0; x < width; ++x) {
-          const uint32_t value = row[x * 2] | (static_cast<uint32_t>(row[x * 2 + 1]) << 8);
+          const uint32_t value = LoadLe16(row + x * 2);
           const uint32_t red = ((value >> 10) & 31) * 255 / 31;
           const uint32_t green = ((value >> 5) & 31) * 255 / 31;
           const uint32_t blue = (value & 31) * 255 / 31;
@@ -108,10 +108,8 @@ bool DecodeIconPicture(const uint8_t* data, size_t size, uint64_t offset, imageD
         break;
       case 32:
         for (int32_t x = 0; x < width; ++x) {
-          const uint8_t* p = row + x * 4;
-          out[x] = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-                   (static_cast<uint32_t>(p[3]) << 24);
-          anyAlpha = anyAlpha || p[3] != 0;
+          out[x] = LoadLe32(row + x * 4);
+          anyAlpha = anyAlpha || (out[x] >> 24) != 0;
         }
         break;
     }
@@ -191,16 +189,6 @@ bool IsChunk(const char* id, const char* name) {
   return true;
 }
 
-void PutU16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t value) {
-  PutU16(out, value & 0xFFFF);
-  PutU16(out, value >> 16);
-}
-
 }  // namespace
 
 void ImageDecodeIcon(const std::vector<uint8_t>& bytes, imageData* image, int32_t firstPicture, int32_t lastPicture) {
@@ -211,7 +199,7 @@ void ImageDecodeIcon(const std::vector<uint8_t>& bytes, imageData* image, int32_
 
 void ImageLoadIcon(const std::string& fileName, imageData* image, int32_t firstPicture, int32_t lastPicture) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeIcon(bytes, image, firstPicture, lastPicture);
 }
 
@@ -255,7 +243,7 @@ void ImageDecodeAni(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadAni(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeAni(bytes, image);
 }
 
@@ -282,39 +270,35 @@ void ImageSaveIcon(const std::string& fileName, const imageData* image) {
   const std::string name = UtilUpper(fileName);
   const bool cursor = name.size() >= 4 && name.compare(name.size() - 4, 4, ".CUR") == 0;
 
-  std::vector<uint8_t> out;
-  out.reserve(kIconHeaderSize + kDirectoryEntrySize + pictureBytes);
-  PutU16(out, 0);
-  PutU16(out, cursor ? kTypeCursor : kTypeIcon);
-  PutU16(out, 1);
+  std::vector<uint8_t> bytes;
+  bytes.reserve(kIconHeaderSize + kDirectoryEntrySize + pictureBytes);
+  ByteWriter out(bytes);
+  out.U16(0);
+  out.U16(cursor ? kTypeCursor : kTypeIcon);
+  out.U16(1);
   // Directory entry: sizes of 256 and more are written as 0.
-  out.push_back(static_cast<uint8_t>(width >= 256 ? 0 : width));
-  out.push_back(static_cast<uint8_t>(height >= 256 ? 0 : height));
-  out.push_back(static_cast<uint8_t>(bits < 8 ? tableEntries : 0));
-  out.push_back(0);
-  PutU16(out, cursor ? 0 : 1);     // planes, or the hot spot's x
-  PutU16(out, cursor ? 0 : bits);  // bit count, or the hot spot's y
-  PutU32(out, pictureBytes);
-  PutU32(out, static_cast<uint32_t>(kIconHeaderSize + kDirectoryEntrySize));
+  out.U8(static_cast<uint8_t>(width >= 256 ? 0 : width));
+  out.U8(static_cast<uint8_t>(height >= 256 ? 0 : height));
+  out.U8(static_cast<uint8_t>(bits < 8 ? tableEntries : 0));
+  out.U8(0);
+  out.U16(cursor ? 0 : 1);                            // planes, or the hot spot's x
+  out.U16(static_cast<uint16_t>(cursor ? 0 : bits));  // bit count, or the hot spot's y
+  out.U32(pictureBytes);
+  out.U32(static_cast<uint32_t>(kIconHeaderSize + kDirectoryEntrySize));
   // Information header: the height counts picture and mask.
-  PutU32(out, static_cast<uint32_t>(kInfoHeaderSize));
-  PutU32(out, width);
-  PutU32(out, height * 2);
-  PutU16(out, 1);
-  PutU16(out, bits);
-  PutU32(out, 0);
-  PutU32(out, (stride + maskStride) * height);
-  PutU32(out, 0);
-  PutU32(out, 0);
-  PutU32(out, 0);
-  PutU32(out, 0);
-  for (uint32_t i = 0; i < tableEntries; ++i) {
-    const uint32_t entry = image->palette[i];
-    out.push_back(static_cast<uint8_t>(entry));
-    out.push_back(static_cast<uint8_t>(entry >> 8));
-    out.push_back(static_cast<uint8_t>(entry >> 16));
-    out.push_back(0);
-  }
+  out.U32(static_cast<uint32_t>(kInfoHeaderSize));
+  out.U32(width);
+  out.U32(height * 2);
+  out.U16(1);
+  out.U16(static_cast<uint16_t>(bits));
+  out.U32(0);
+  out.U32((stride + maskStride) * height);
+  out.U32(0);
+  out.U32(0);
+  out.U32(0);
+  out.U32(0);
+  // Colour table entries: blue, green, red, 0.
+  for (uint32_t i = 0; i < tableEntries; ++i) out.U32(image->palette[i] & 0x00FFFFFFu);
 
   // Palette pictures: nearest entries, looked up once per colour of a row run.
   std::vector<uint8_t> row(stride);
@@ -341,7 +325,7 @@ void ImageSaveIcon(const std::string& fileName, const imageData* image) {
         if (bits == 32) p[3] = hasAlpha ? static_cast<uint8_t>(pixel >> 24) : 255;
       }
     }
-    out.insert(out.end(), row.begin(), row.end());
+    out.Bytes(row.data(), row.size());
   }
   std::vector<uint8_t> maskRow(maskStride);
   for (uint32_t k = 0; k < height; ++k) {
@@ -350,8 +334,8 @@ void ImageSaveIcon(const std::string& fileName, const imageData* image) {
     for (uint32_t x = 0; x < width && hasAlpha; ++x) {
       if ((pixels[x] >> 24) == 0) maskRow[x / 8] = static_cast<uint8_t>(maskRow[x / 8] | (0x80 >> (x % 8)));
     }
-    out.insert(out.end(), maskRow.begin(), maskRow.end());
+    out.Bytes(maskRow.data(), maskRow.size());
   }
 
-  ImageWriteWholeFile(fileName, out);
+  ImageWriteWholeFile(fileName, bytes);
 }

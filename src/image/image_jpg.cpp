@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "data/data_file.h"
 #include "image/image_formats.h"
 #include "image/image_jpg_internal.h"
 
@@ -96,8 +97,14 @@ const JpgTables& Tables() {
   return tables;
 }
 
-JpgBlockObserver gBlockObserver = nullptr;
-void* gBlockObserverContext = nullptr;
+// The unit's settings, all of them test hooks; ImageJpgStart restores the defaults.
+struct jpgHooks {
+  JpgBlockObserver blockObserver = nullptr;
+  void* blockObserverContext = nullptr;
+  bool portableTransformForced = false;
+};
+
+jpgHooks gHooks;
 
 // ------------------------------------------------------------------------------------------------
 // Inverse transform
@@ -202,13 +209,11 @@ bool ProcessorHasAvx2() {
 }
 #endif
 
-bool gPortableTransformForced = false;
-
 // Whether ordinary blocks go through the eight-lane evaluation.
 bool UseVectorTransform() {
 #if THORNFALL_JPG_AVX2
   static const bool haveAvx2 = ProcessorHasAvx2();
-  return haveAvx2 && !gPortableTransformForced;
+  return haveAvx2 && !gHooks.portableTransformForced;
 #else
   return false;
 #endif
@@ -850,7 +855,9 @@ bool JpgDecoder::DecodeScan(ByteReader& header, size_t dataStart, size_t& next) 
     }
     int16_t* out = BlockAt(component, blockColumn, blockRow, mcuRow);
     TransformBlock(basisRows, block, shape, vectorTransform, out, component.stride);
-    if (gBlockObserver != nullptr) gBlockObserver(block, out, component.stride, gBlockObserverContext);
+    if (gHooks.blockObserver != nullptr) {
+      gHooks.blockObserver(block, out, component.stride, gHooks.blockObserverContext);
+    }
     for (int32_t i = 0; i < shape.count; ++i) block[shape.places[i]] = 0;
     return true;
   };
@@ -992,6 +999,7 @@ void JpgDecoder::Finish() {
 // Unit interface
 
 void ImageJpgStart() {
+  gHooks = jpgHooks{};
   LogVersion("fwkImageJPG - Version Alpha.0");
   Tables();
 }
@@ -1000,7 +1008,7 @@ void ImageJpgEnd() {}
 
 void ImageLoadJpg(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeJpg(bytes, image);
 }
 
@@ -1019,17 +1027,17 @@ void JpgInverseTransform(const int32_t coefficients[64], int16_t* samples, ptrdi
   TransformBlock(Tables().basis, coefficients, ShapeOf(coefficients), UseVectorTransform(), samples, stride);
 }
 
-void JpgForcePortableTransform(bool portable) { gPortableTransformForced = portable; }
+void JpgForcePortableTransform(bool portable) { gHooks.portableTransformForced = portable; }
 
 bool JpgVectorTransformAvailable() {
-  const bool forced = gPortableTransformForced;
-  gPortableTransformForced = false;
+  const bool forced = gHooks.portableTransformForced;
+  gHooks.portableTransformForced = false;
   const bool available = UseVectorTransform();
-  gPortableTransformForced = forced;
+  gHooks.portableTransformForced = forced;
   return available;
 }
 
 void JpgSetBlockObserver(JpgBlockObserver observer, void* context) {
-  gBlockObserver = observer;
-  gBlockObserverContext = context;
+  gHooks.blockObserver = observer;
+  gHooks.blockObserverContext = context;
 }

@@ -2,6 +2,7 @@
 // of the file) or three 8-bit planes (red, green, blue), run-length coded scan lines.
 #include <algorithm>
 
+#include "data/data_file.h"
 #include "image/image_formats.h"
 
 namespace {
@@ -118,6 +119,6 @@ void ImageDecodePcx(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadPcx(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodePcx(bytes, image);
 }

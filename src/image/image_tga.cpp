@@ -32,12 +32,11 @@ inline uint32_t Expand555(uint32_t value) {
 template <int kBytes>
 inline uint32_t LoadPixel(const uint8_t* p) {
   if constexpr (kBytes == 2) {
-    return Expand555(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8));
+    return Expand555(LoadLe16(p));
   } else if constexpr (kBytes == 3) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
   } else {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return LoadLe32(p);
   }
 }
 
@@ -163,7 +162,7 @@ void ImageDecodeTga(const std::vector<uint8_t>& bytes, imageData* image) {
 
 void ImageLoadTga(const std::string& fileName, imageData* image) {
   std::vector<uint8_t> bytes;
-  if (image == nullptr || !ImageReadWholeFile(fileName, bytes)) return;
+  if (image == nullptr || !DataFileReadAll(fileName, bytes)) return;
   ImageDecodeTga(bytes, image);
 }
 
@@ -185,10 +184,10 @@ inline uint32_t StoredPixel(uint32_t pixel, int bytes) {
   return bytes == 3 ? pixel & 0x00FFFFFFu : pixel;
 }
 
-inline void PutPixel(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+// The pixel's low `bytes` bytes, least significant first.
+inline void PutPixel(ByteWriter& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.U8(static_cast<uint8_t>(value >> (8 * i)));
 }
-
 
 }  // namespace
 
@@ -214,35 +213,39 @@ void ImageSaveTga(const std::string& fileName, const imageData* image) {
   const uint8_t descriptor = bytes == 2 ? static_cast<uint8_t>(kDescriptorTopToBottom | (anyAlphaBit ? 1 : 0))
                                         : kWriterDescriptor;
 
-  std::vector<uint8_t> out;
-  out.reserve(kHeaderSize + count * bytes + count / kMaxPacketPixels + 16);
-  const uint8_t header[kHeaderSize] = {0, 0, kTypeTrueColourRle, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                       static_cast<uint8_t>(image->width), static_cast<uint8_t>(image->width >> 8),
-                                       static_cast<uint8_t>(image->height), static_cast<uint8_t>(image->height >> 8),
-                                       static_cast<uint8_t>(bytes * 8), descriptor};
-  out.insert(out.end(), header, header + kHeaderSize);
+  std::vector<uint8_t> file;
+  file.reserve(kHeaderSize + count * bytes + count / kMaxPacketPixels + 16);
+  ByteWriter out(file);
+  out.U8(0);  // no identification field
+  out.U8(0);  // no colour map
+  out.U8(kTypeTrueColourRle);
+  out.Fill(0, 9);  // colour-map specification and origin
+  out.U16(static_cast<uint16_t>(image->width));
+  out.U16(static_cast<uint16_t>(image->height));
+  out.U8(static_cast<uint8_t>(bytes * 8));
+  out.U8(descriptor);
 
   size_t i = 0;
   while (i < count) {
     if (count - i == 1) {
-      out.push_back(0);
+      out.U8(0);
       PutPixel(out, stored[i], bytes);
       break;
     }
     size_t run = 2;
     if (stored[i] == stored[i + 1]) {
       while (run < kMaxPacketPixels && i + run < count && stored[i + run] == stored[i]) ++run;
-      out.push_back(static_cast<uint8_t>(run - 1 + 128));
+      out.U8(static_cast<uint8_t>(run - 1 + 128));
       PutPixel(out, stored[i], bytes);
     } else {
       while (run < kMaxPacketPixels && i + run < count && stored[i + run] != stored[i + run - 1]) ++run;
       // A pixel equal to the one before it stopped the packet: that pair opens the next one.
       if (run < kMaxPacketPixels && i + run < count) --run;
-      out.push_back(static_cast<uint8_t>(run - 1));
+      out.U8(static_cast<uint8_t>(run - 1));
       for (size_t k = 0; k < run; ++k) PutPixel(out, stored[i + k], bytes);
     }
     i += run;
   }
 
-  ImageWriteWholeFile(fileName, out);
+  ImageWriteWholeFile(fileName, file);
 }

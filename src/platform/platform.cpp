@@ -355,6 +355,9 @@ bool Translate(const SDL_Event& in, platformEvent& out) {
       out.kind = in.type == SDL_KEYDOWN ? platformEventKind::kKeyDown : platformEventKind::kKeyUp;
       out.window = static_cast<int32_t>(in.key.windowID);
       out.scancode = static_cast<int32_t>(in.key.keysym.scancode);
+      // Printable keys have their character as keycode; the others carry the scancode mask.
+      out.symbol = (in.key.keysym.sym & SDLK_SCANCODE_MASK) ? 0 : static_cast<int32_t>(in.key.keysym.sym);
+      out.altHeld = (in.key.keysym.mod & KMOD_ALT) != 0;
       return true;
     case SDL_MOUSEMOTION:
       out.kind = platformEventKind::kMouseMove;
@@ -374,6 +377,7 @@ bool Translate(const SDL_Event& in, platformEvent& out) {
       out.kind = platformEventKind::kMouseWheel;
       out.window = static_cast<int32_t>(in.wheel.windowID);
       out.wheel = in.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -in.wheel.y : in.wheel.y;
+      out.wheelX = in.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -in.wheel.x : in.wheel.x;
       return true;
     default:
       return false;

@@ -144,6 +144,11 @@ struct platformEvent {
   int32_t y = 0;
   int32_t button = 0;    // 1 left, 2 middle, 3 right, 4 and 5 extra
   int32_t wheel = 0;     // wheel steps, positive away from the user
+  // Key events: the character the key types in the current keyboard layout without Shift (a
+  // Unicode code point, letters in lower case), 0 for keys that type none (arrows, F-keys, ...).
+  int32_t symbol = 0;
+  bool altHeld = false;  // key events: an Alt key is down
+  int32_t wheelX = 0;    // horizontal wheel steps, positive to the right
 };
 
 // Takes the next pending event; false when none is pending.
@@ -159,3 +164,57 @@ void PlatformMessageInformation(const std::string& caption, const std::string& t
 // True for Yes. Yes is the Return key's button, No the Escape key's; closing the box answers No.
 // Without a display the default, Yes, is taken.
 bool PlatformMessageYesNo(const std::string& caption, const std::string& text);
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard grab and game controllers
+
+// Whether the window is fullscreen (either kind); false for an unknown window.
+bool PlatformWindowFullscreen(int32_t window);
+// Takes the whole keyboard for the window while it has the focus, so keys the desktop would act
+// on (the GUI keys) reach the program instead; false releases it. Alt+Tab still minimises a
+// fullscreen window that holds the grab, so the player can always leave.
+void PlatformWindowGrabKeyboard(int32_t window, bool grab);
+
+// Hat directions in platformControllerState::hats (several bits for a diagonal).
+inline constexpr uint8_t kPlatformHatUp = 1;
+inline constexpr uint8_t kPlatformHatRight = 2;
+inline constexpr uint8_t kPlatformHatDown = 4;
+inline constexpr uint8_t kPlatformHatLeft = 8;
+
+// A game controller (joystick). Controllers are numbered from 0 in the order they were first
+// seen, and keep their number for the run: one pulled out stays in the list, detached; plugged
+// in again it is a new controller.
+struct platformController {
+  std::string name;  // empty when the system knows none
+  uint16_t vendor = 0;  // USB vendor and product ids; 0 when unknown
+  uint16_t product = 0;
+  int32_t axes = 0;
+  int32_t buttons = 0;
+  int32_t hats = 0;
+  bool attached = false;
+};
+
+// Positions: axes -32768 to 32767 (0 centred; X grows to the right, Y downwards), buttons 1 or 0,
+// hats as kPlatformHat bits.
+struct platformControllerState {
+  std::vector<int16_t> axes;
+  // Where each axis rests when untouched: 0 for a stick, an end (-32768 or 32767) for a trigger.
+  // Known once the device has reported; 0 until then.
+  std::vector<int16_t> axisRest;
+  std::vector<uint8_t> buttons;
+  std::vector<uint8_t> hats;
+};
+
+// Starts the controller subsystem and opens the controllers present. False with a log line when
+// the system has no controller support (there are then no controllers).
+bool PlatformControllersStart();
+// Closes every controller, forgets the list and ends the subsystem.
+void PlatformControllersEnd();
+// Reads the devices anew: opens controllers plugged in since the last call (appended) and marks
+// those pulled out as detached. Returns the number of controllers in the list.
+int32_t PlatformControllersUpdate();
+int32_t PlatformControllerCount();
+// False for a number out of range.
+bool PlatformControllerInfo(int32_t controller, platformController& info);
+// The position as of the last update; false (state emptied) when detached or out of range.
+bool PlatformControllerRead(int32_t controller, platformControllerState& state);

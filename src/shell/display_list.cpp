@@ -52,7 +52,8 @@ void MainThreadDisplaySetFullscreen(bool on) {
     if (on) RenderFormSetFullscreen(*entry.form);
     else RenderFormSetWindowed(*entry.form);
     GraphicsDisplaySetWindow(entry.id, entry.form->window);
-    // Plug-in point (input): the input unit's window-to-display map learns the window here.
+    // Plug-in point (input): the input unit's window-to-display map learns the window here
+    // (InputWindowHandleSet).
   }
   MainMouseConstrain(on);
 }

@@ -118,15 +118,14 @@ void MainDispatchEvent(const platformEvent& event) {
       break;
     case platformEventKind::kKeyDown:
     case platformEventKind::kKeyUp:
-      // Plug-in point (input): key events go to the input unit's keyboard feed here; it delivers
-      // them only while the keyboard hook is on.
+      // Plug-in point (input): InputKeyboardMessage(event) here; the input unit delivers key
+      // events only while the keyboard hook is on.
       break;
     case platformEventKind::kMouseMove:
     case platformEventKind::kMouseButtonDown:
     case platformEventKind::kMouseButtonUp:
     case platformEventKind::kMouseWheel:
-      // Plug-in point (input): while running, mouse events are forwarded to the input unit
-      // (InputMouseMessage) here.
+      // Plug-in point (input): while running, InputMouseMessage(event) here.
       break;
     default:
       break;

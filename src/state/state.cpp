@@ -1,19 +1,24 @@
 #include "state/state.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "core/file_replace.h"
+#include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
-#include "data/data_file.h"
 #include "state/state_internal.h"
 
 namespace {
 
 struct stateDef {
-  int32_t id = 0;
+  int32_t id = kNoId;
   std::string saveName;  // upper-cased; empty = not saved
   bool paused = false;
   // Clock arithmetic is modulo 2^32 so that a wrap of the tick between start and now still
@@ -31,7 +36,7 @@ struct stateStore {
   // cannot move the current state.
   std::vector<std::unique_ptr<stateDef>> states;
   stateDef* current = nullptr;
-  int32_t pending = 0;
+  int32_t pending = kNoId;
   bool inUpdate = false;
   stateGuardRoutine guard;
 };
@@ -89,94 +94,81 @@ void SetVariable(int32_t id, const std::string& name, stateVar value) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Save file writing. Every write is checked; the first failure makes the rest no-ops.
+// Save files, built in memory. Lengths and counts are signed 32-bit; a save too large for them
+// fails as a whole.
 
-class saveWriter {
+class saveBuilder {
  public:
-  explicit saveWriter(int32_t file) : file_(file) {}
-  bool ok() const { return ok_; }
+  explicit saveBuilder(ByteWriter& out) : out_(out) {}
+  bool ok() const { return ok_ && out_.Size() <= kMaxSaveSize; }
 
-  void Bytes(const void* data, size_t count) {
-    if (!ok_ || count == 0) return;
-    if (count > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-      ok_ = false;
-      return;
-    }
-    ok_ = RawFileWrite(file_, data, static_cast<int32_t>(count));
-  }
-  void Byte(uint8_t value) { Bytes(&value, 1); }
-  void Int32(int32_t value) {
-    const auto bits = static_cast<uint32_t>(value);
-    const uint8_t bytes[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                              static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
-    Bytes(bytes, sizeof bytes);
-  }
-  void Tag(const char (&tag)[4]) { Bytes(tag, 3); }
+  void Tag(const char (&tag)[4]) { out_.Bytes(tag, 3); }
   void Text(const std::string& text) {
-    if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    if (text.size() > kMaxSaveSize) {
       ok_ = false;
       return;
     }
-    Int32(static_cast<int32_t>(text.size()));
-    Bytes(text.data(), text.size());
+    out_.I32(static_cast<int32_t>(text.size()));
+    out_.Text(text);
   }
-
   // Writes a 0 length now and returns its position, for PatchLength once the content is written.
-  int32_t BeginLength() {
-    if (!ok_) return -1;
-    const int32_t position = RawFilePosition(file_);
-    if (position < 0) ok_ = false;
-    Int32(0);
+  size_t BeginLength() {
+    const size_t position = out_.Size();
+    out_.I32(0);
     return position;
   }
-  // The length field at `position` := bytes from after the field to the end of the file.
-  void PatchLength(int32_t position) {
-    if (!ok_) return;
-    const int32_t size = RawFileSize(file_);
-    const int64_t length = int64_t{size} - position - 4;
-    if (length < 0 || !RawFileSeek(file_, position)) {
-      ok_ = false;
-      return;
-    }
-    Int32(static_cast<int32_t>(length));
-    if (ok_ && !RawFileSeek(file_, size)) ok_ = false;
-  }
+  // The length field at `position` := bytes from after the field to the end of the save.
+  void PatchLength(size_t position) { out_.PatchU32(position, static_cast<uint32_t>(out_.Size() - position - 4)); }
+
+  ByteWriter& out() { return out_; }
 
  private:
-  int32_t file_;
+  static constexpr size_t kMaxSaveSize = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+  ByteWriter& out_;
   bool ok_ = true;
 };
 
-void WriteVariable(saveWriter& out, const stateVar& variable) {
-  out.Text(variable.name);
-  out.Byte(variable.kind);
+void WriteVariable(saveBuilder& save, const stateVar& variable) {
+  save.Text(variable.name);
+  save.out().U8(variable.kind);
   switch (variable.kind) {
     case kStateVarBoolean:
-      out.Byte(variable.boolean ? 1 : 0);
+      save.out().U8(variable.boolean ? 1 : 0);
       break;
     case kStateVarInteger:
-      out.Int32(variable.integer);
+      save.out().I32(variable.integer);
       break;
     case kStateVarText:
-      out.Text(variable.text);
+      save.Text(variable.text);
       break;
     default:
       break;
   }
 }
 
-void WriteStateBlock(saveWriter& out) {
-  out.Tag("STA");
-  const int32_t blockLength = out.BeginLength();
+void WriteStateBlock(saveBuilder& save) {
+  save.Tag("STA");
+  const size_t blockLength = save.BeginLength();
   for (const auto& state : gStore.states) {
     if (state->saveName.empty()) continue;
-    const int32_t recordLength = out.BeginLength();
-    out.Text(state->saveName);
-    out.Int32(static_cast<int32_t>(state->variables.size()));
-    for (const stateVar& variable : state->variables) WriteVariable(out, variable);
-    out.PatchLength(recordLength);
+    const size_t recordLength = save.BeginLength();
+    save.Text(state->saveName);
+    save.out().I32(static_cast<int32_t>(state->variables.size()));
+    for (const stateVar& variable : state->variables) WriteVariable(save, variable);
+    save.PatchLength(recordLength);
   }
-  out.PatchLength(blockLength);
+  save.PatchLength(blockLength);
+}
+
+// Whether a save can be made at the path: a name in an existing folder that may be written, and
+// not something other than a file (a folder, a device) that a replace would put aside.
+bool SaveTargetUsable(const std::string& fileName) {
+  if (fileName.empty() || fileName.back() == '/') return false;
+  const size_t slash = fileName.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || access(folder.c_str(), W_OK) != 0) return false;
+  return stat(fileName.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
 }
 
 }  // namespace
@@ -213,9 +205,9 @@ void StateChange(int32_t id) {
     gStore.pending = id;
     return;
   }
-  gStore.pending = 0;
+  gStore.pending = kNoId;
   stateDef* old = gStore.current;
-  const int32_t oldId = old != nullptr ? old->id : 0;
+  const int32_t oldId = old != nullptr ? old->id : kNoId;
   if (id == oldId) return;
   if (gStore.guard && !gStore.guard(oldId, id)) return;
 
@@ -223,7 +215,7 @@ void StateChange(int32_t id) {
     if (old->leave) old->leave(id);
     if (!old->paused) old->accumulated = ClockOf(*old);
   }
-  if (id == 0) {
+  if (id == kNoId) {
     gStore.current = nullptr;
     return;
   }
@@ -240,18 +232,18 @@ void StateChange(int32_t id) {
 }
 
 void StateUpdate() {
-  gStore.pending = 0;
+  gStore.pending = kNoId;
   if (gStore.current == nullptr) return;
   gStore.inUpdate = true;
   if (gStore.current->update) gStore.current->update();
   gStore.inUpdate = false;
-  if (gStore.pending != 0) {
+  if (gStore.pending != kNoId) {
     StateChange(gStore.pending);
-    gStore.pending = 0;
+    gStore.pending = kNoId;
   }
 }
 
-int32_t StateGetCurrent() { return gStore.current != nullptr ? gStore.current->id : 0; }
+int32_t StateGetCurrent() { return gStore.current != nullptr ? gStore.current->id : kNoId; }
 
 void StateSetGuard(stateGuardRoutine guard) { gStore.guard = std::move(guard); }
 
@@ -394,20 +386,21 @@ void StateVariableSetText(int32_t id, const std::string& name, const std::string
 // Save files
 
 bool StateSave(const std::string& fileName, const stateSaveWriter& writer) {
-  const int32_t file = RawFileCreate(fileName);
-  if (file == 0) {
+  if (!SaveTargetUsable(fileName)) {
     LogError("StateSave - Unable to create file \"" + fileName + "\".");
     return false;
   }
-  saveWriter out(file);
-  out.Int32(1);
-  WriteStateBlock(out);
-  out.Tag("APP");
-  const int32_t appLength = out.BeginLength();
-  if (out.ok() && writer) writer(file, fileName);
-  out.PatchLength(appLength);
-  RawFileClose(file);
-  if (!out.ok()) {
+  // The whole save is made in memory and then replaces the old one in one step, so a write that
+  // fails part way (a full disk) leaves the previous save as it was.
+  ByteWriter out;
+  saveBuilder save(out);
+  out.I32(1);
+  WriteStateBlock(save);
+  save.Tag("APP");
+  const size_t appLength = save.BeginLength();
+  if (writer) writer(out, fileName);
+  save.PatchLength(appLength);
+  if (!save.ok() || !FileReplaceWrite(fileName, out.Data())) {
     LogError("StateSave - Unable to write file \"" + fileName + "\".");
     return false;
   }

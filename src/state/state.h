@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "core/bytes.h"
+
 // Kinds of a state variable, as stored in save files.
 constexpr uint8_t kStateVarEmpty = 0;
 constexpr uint8_t kStateVarBoolean = 1;
@@ -31,8 +33,8 @@ using stateUpdateRoutine = std::function<void()>;
 using stateLeaveRoutine = std::function<void(int32_t nextId)>;
 // Asked before every change; returning false cancels it.
 using stateGuardRoutine = std::function<bool(int32_t oldId, int32_t newId)>;
-// Appends the application's data to the open save file (a raw-file handle of the data unit).
-using stateSaveWriter = std::function<void(int32_t file, const std::string& fileName)>;
+// Appends the application's data to the save being built (the APP block's content).
+using stateSaveWriter = std::function<void(ByteWriter& out, const std::string& fileName)>;
 
 // Unit start and end steps: version line; no states, no current state. The end releases all states.
 void StateStart();
@@ -85,6 +87,7 @@ void StateVariableSetInteger(int32_t id, const std::string& name, int32_t value)
 void StateVariableSetText(int32_t id, const std::string& name, const std::string& value);
 
 // Writes a save file: version 1, the "STA" block with every named state and its variables, then
-// the "APP" block whose content `writer` appends (an empty writer leaves it empty). False with a
-// log line when the file cannot be created or written.
+// the "APP" block whose content `writer` appends (an empty writer leaves it empty). The file is
+// replaced whole: a save that fails leaves the previous file as it was. False with a log line
+// when the file cannot be created (no such folder, not a file) or written.
 bool StateSave(const std::string& fileName, const stateSaveWriter& writer);

@@ -50,6 +50,7 @@ TEST(LogBanner, StartInfoWritesBannerWithEveryParameterAndVersionsOnce) {
   TempDir dir;
   tftest::UseProgramFolder(dir, {"-STARTINFO", "-ver", "-sleep", "5"});
   EXPECT_EQ(LogGetFilePath(), dir.path() + "results.log");
+  UtilSetCommandLine({});  // the switches count as they were when the log started
   LogVersion("fwkDataFile - Version 1.0");
   LogWrite("plain");
   std::vector<std::string> lines = LogLines();

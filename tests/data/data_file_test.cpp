@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -163,6 +164,7 @@ TEST_F(DataFileTest, DamagedArchivesContributeOnlyWhatIsSound) {
   const std::string extra = "KVARC" + LE16(1) + LE32(1) + Entry("extra.txt", 0, 0, 14);
   Put("b1.kva", extra.substr(0, 12) + LE32(static_cast<uint32_t>(extra.size())) + LE32(4) + extra.substr(20) + "good");
   Put("b2.kva", "KVA");
+  tftest::LogCapture log;
   Start();
 
   EXPECT_EQ(Contents("v2.txt"), "<none>");  // version high byte 2
@@ -173,6 +175,22 @@ TEST_F(DataFileTest, DamagedArchivesContributeOnlyWhatIsSound) {
   for (const char* kept : {"t1.txt", "h1.txt", "o1.txt", "n1.txt", "c1.txt"}) EXPECT_EQ(Contents(kept), "KVARC") << kept;
   for (const char* lost : {"t2.txt", "h2.txt", "h3.txt", "o2.txt", "o3.txt", "n2.txt"}) EXPECT_EQ(Contents(lost), "<none>") << lost;
   EXPECT_EQ(Contents("extra.txt"), "good");
+
+  // Each archive that contributes less than it declares says so once, with what it kept.
+  std::vector<std::string> errors;
+  for (const std::string& line : log.lines()) {
+    if (line.rfind("Error: ", 0) == 0) errors.push_back(line);
+  }
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                             "Error: DataFileStart - Archive \"a1.kva\" has the unsupported version 513.",
+                             "Error: DataFileStart - Archive \"a2.kva\" is not an archive.",
+                             "Error: DataFileStart - Archive \"a4.kva\" is damaged: kept 1 of 3 entries.",
+                             "Error: DataFileStart - Archive \"a5.kva\" is damaged: kept 1 of 3 entries.",
+                             "Error: DataFileStart - Archive \"a6.kva\" is damaged: kept 1 of 3 entries.",
+                             "Error: DataFileStart - Archive \"a7.kva\" is damaged: kept 1 of 2 entries.",
+                             "Error: DataFileStart - Archive \"a8.kva\" is damaged: kept 1 of 2147483647 entries.",
+                             "Error: DataFileStart - Archive \"b2.kva\" is not an archive.",
+                         }));
 }
 
 TEST_F(DataFileTest, ArchiveCutShortAfterStartDeliversWhatItHasAndEnds) {
@@ -360,6 +378,35 @@ TEST_F(DataFileTest, RawFilesWriteReadSeekAndEnd) {
   EXPECT_EQ(RawFileOpen(dir_.path()), 0);
   EXPECT_EQ(RawFileOpen(path + std::string("\0.txt", 5)), 0);
   EXPECT_EQ(RawFileOpen(path), 3);  // raw ids have their own counter
+}
+
+TEST_F(DataFileTest, RawWritesAfterReadsLandAtTheLogicalPosition) {
+  Start();
+  const std::string path = dir_ / "state.bin";
+  std::string expected = Pattern(6000, 11);
+  const int32_t handle = RawFileCreate(path);
+  ASSERT_TRUE(RawFileWrite(handle, expected.data(), 6000));
+  ASSERT_TRUE(RawFileSeek(handle, 0));
+  char four[4] = {};
+  ASSERT_TRUE(RawFileRead(handle, four, 4));  // buffers far more than the four bytes
+  EXPECT_TRUE(RawFileWrite(handle, "ZZZZ", 4));
+  expected.replace(4, 4, "ZZZZ");
+  EXPECT_EQ(RawFilePosition(handle), 8);
+  // A read after the write goes on behind it, and sees what was written before it.
+  ASSERT_TRUE(RawFileRead(handle, four, 4));
+  EXPECT_EQ(std::string(four, 4), expected.substr(8, 4));
+  ASSERT_TRUE(RawFileSeek(handle, 2));
+  ASSERT_TRUE(RawFileRead(handle, four, 4));
+  EXPECT_EQ(std::string(four, 4), expected.substr(2, 4));
+  EXPECT_TRUE(RawFileWrite(handle, "yy", 2));
+  expected.replace(6, 2, "yy");
+  EXPECT_EQ(RawFilePosition(handle), 8);
+  EXPECT_EQ(RawFileSize(handle), 6000);
+  RawFileClose(handle);
+  const std::string written = tftest::ReadFile(path);
+  ASSERT_EQ(written.size(), expected.size());
+  const auto differ = std::mismatch(written.begin(), written.end(), expected.begin());
+  EXPECT_TRUE(differ.first == written.end()) << "first wrong byte at " << differ.first - written.begin();
 }
 
 TEST_F(DataFileTest, SearchPathLooksInTheProgramFolderAndTheLoaderPath) {

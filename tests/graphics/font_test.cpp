@@ -17,6 +17,7 @@
 #include "graphics/font_file.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
+#include "graphics/model_internal.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "graphics/offscreen_video.h"

@@ -255,9 +255,6 @@ TEST_F(GraphicsDisplayTest, CullingVSyncAndTheirSwitches) {
   }
   GraphicsSetCulling(6);
   EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-  UtilSetCommandLine(std::vector<std::string>{"-NoCull"});
-  GraphicsSetCulling(1);
-  EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
 
   // With no current context the swap interval is refused and the flag stays.
   ASSERT_TRUE(PlatformGLMakeCurrent(GraphicsDisplayGetWindow(id), 0));
@@ -265,8 +262,20 @@ TEST_F(GraphicsDisplayTest, CullingVSyncAndTheirSwitches) {
   EXPECT_FALSE(GraphicsGetVSync());
   ASSERT_TRUE(GraphicsDisplayMakeCurrent(id));
   GraphicsSetVSync(true);
-  if (GraphicsGetVSync()) {
-    UtilSetCommandLine(std::vector<std::string>{"-novsync"});
+  const bool swapControl = GraphicsGetVSync();
+
+  // The switches are read at start: given later they change nothing until the next start, which
+  // also begins the display ids and the vsync flag afresh.
+  UtilSetCommandLine(std::vector<std::string>{"-NoCull", "-novsync"});
+  GraphicsSetCulling(1);
+  EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+  GraphicsEnd();
+  GraphicsStart();
+  EXPECT_EQ(Display(), 1);
+  EXPECT_FALSE(GraphicsGetVSync());
+  GraphicsSetCulling(1);
+  EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+  if (swapControl) {
     GraphicsSetVSync(true);
     EXPECT_FALSE(GraphicsGetVSync());
   }

@@ -279,6 +279,8 @@ TEST_F(ModelTest, FailuresAreLoggedExactly) {
 TEST_F(ModelTest, GeometryEditing) {
   const int32_t display = Display(32, 32);
   int32_t model = ModelNew(display, kModelCompiled);
+  // The unit's start began the ids afresh, whatever the tests before this one made.
+  ASSERT_EQ(model, 1);
   ModelSetVertex(model, 2, {4, 5, 6});
   EXPECT_EQ(ModelGetVertexCount(model), 3);
   EXPECT_EQ(ModelGetVertex(model, 0).x, 0);
@@ -313,8 +315,14 @@ TEST_F(ModelTest, GeometryEditing) {
   EXPECT_EQ(x, 2);
   EXPECT_EQ(y, 3);
   EXPECT_EQ(z, 4);
+  const int32_t freed = model;
   ModelFree(model);
-  EXPECT_FALSE(ModelExists(model));
+  EXPECT_EQ(model, kNoId);
+  EXPECT_FALSE(ModelExists(freed));
+  // A freed model's id is not handed out again.
+  int32_t next = ModelNew(display, kModelImmediate);
+  EXPECT_EQ(next, freed + 1);
+  ModelFree(next);
 }
 
 TEST_F(ModelTest, ColourPositionRotationAndUntexturedTriangles) {

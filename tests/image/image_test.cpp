@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "core/util.h"
 #include "image/picture_checks.h"
@@ -173,6 +175,29 @@ TEST_F(imageContainer, SaveDispatchesByExtension) {
     ImageLoad(Path(name), loaded.chain);
     EXPECT_EQ(loaded->pixels, picture->pixels) << name;
   }
+}
+
+TEST_F(imageContainer, EmptyInputGivesTheSubstituteFromEveryReader) {
+  using decoder = void (*)(const std::vector<uint8_t>&, imageData*);
+  const std::vector<std::pair<const char*, decoder>> decoders = {
+      {"tga", ImageDecodeTga},
+      {"bmp", ImageDecodeBmp},
+      {"pcx", ImageDecodePcx},
+      {"ico", [](const std::vector<uint8_t>& bytes, imageData* image) { ImageDecodeIcon(bytes, image, 1, 0); }},
+      {"ani", ImageDecodeAni},
+      {"gif", ImageDecodeGif},
+  };
+  const std::vector<uint8_t> empty;
+  for (const auto& [name, decode] : decoders) {
+    PictureChain picture;
+    decode(empty, ImageNew(picture.chain));
+    EXPECT_TRUE(picture->substitute && picture->width == 16 && picture->height == 16) << name;
+    EXPECT_EQ(picture->next, nullptr) << name;
+  }
+  // A JPEG stream that stops before its frame header leaves the picture empty instead.
+  PictureChain jpeg;
+  ImageDecodeJpg(empty, ImageNew(jpeg.chain));
+  EXPECT_TRUE(!jpeg->substitute && jpeg->width == 0 && jpeg->pixels.empty());
 }
 
 TEST_F(imageContainer, StartRegistersTheVersionLine) {

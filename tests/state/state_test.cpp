@@ -1,13 +1,16 @@
 #include "state/state.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/log.h"
-#include "data/data_file.h"
 #include "state/state_internal.h"
 #include "support/test_support.h"
 
@@ -351,9 +354,9 @@ TEST_F(stateSaves, SaveWritesNamedStatesWithVariablesAndTheApplicationBlock) {
   const std::string path = dir_ / "savegame1.sav";
   ASSERT_TRUE(tftest::WriteFile(path, std::string(500, 'x'))) << "an older, longer file is replaced";
   std::string writerName;
-  ASSERT_TRUE(StateSave(path, [&](int32_t file, const std::string& fileName) {
+  ASSERT_TRUE(StateSave(path, [&](ByteWriter& out, const std::string& fileName) {
     writerName = fileName;
-    EXPECT_TRUE(RawFileWrite(file, "abcde", 5));
+    out.Text("abcde");
   }));
   EXPECT_EQ(writerName, path);
 
@@ -383,7 +386,7 @@ TEST_F(stateSaves, SaveWithoutNamedStatesOrWriterHasEmptyBlocks) {
 
 TEST_F(stateSaves, SaveFailuresAreLoggedAndReported) {
   bool writerCalled = false;
-  auto writer = [&](int32_t, const std::string&) { writerCalled = true; };
+  auto writer = [&](ByteWriter&, const std::string&) { writerCalled = true; };
   const std::string missing = dir_ / "no folder/savegame1.sav";
   EXPECT_FALSE(StateSave(missing, writer));
   EXPECT_FALSE(StateSave("", writer));
@@ -392,12 +395,47 @@ TEST_F(stateSaves, SaveFailuresAreLoggedAndReported) {
             (Strings{"Error: StateSave - Unable to create file \"" + missing + "\".",
                      "Error: StateSave - Unable to create file \"\"."}));
 
-  // A device that is always full accepts the file but refuses every byte.
-  if (access("/dev/full", W_OK) == 0) {
-    EXPECT_FALSE(StateSave("/dev/full", writer));
-    EXPECT_EQ(LoggedErrors().back(), "Error: StateSave - Unable to write file \"/dev/full\".");
+  // A save replaces a file whole; a folder or a device is never put aside for one.
+  ASSERT_TRUE(tftest::WriteFile(dir_ / "folder/inside", "x"));
+  EXPECT_FALSE(StateSave(dir_ / "folder", writer));
+  EXPECT_EQ(LoggedErrors().back(), "Error: StateSave - Unable to create file \"" + (dir_ / "folder") + "\".");
+  struct stat device {};
+  if (stat("/dev/null", &device) == 0 && S_ISCHR(device.st_mode)) {
+    EXPECT_FALSE(StateSave("/dev/null", writer));
+    EXPECT_EQ(LoggedErrors().back(), "Error: StateSave - Unable to create file \"/dev/null\".");
+    ASSERT_EQ(stat("/dev/null", &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
   }
   EXPECT_FALSE(writerCalled);
+}
+
+TEST_F(stateSaves, SaveThatFailsPartWayKeepsThePreviousSave) {
+  StateRegisterUpdate(3, nullptr);
+  ASSERT_TRUE(StateSetSaveName(3, "game"));
+  const std::string path = dir_ / "savegame1.sav";
+  const std::string previous = "the previous save";
+  ASSERT_TRUE(tftest::WriteFile(path, previous));
+
+  // A file-size limit stands in for a disk that fills up while the save is written: the log
+  // still fits below it, the save does not.
+  constexpr rlim_t kLimit = 256 * 1024;
+  rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  if (saved.rlim_cur != RLIM_INFINITY && saved.rlim_cur < kLimit) GTEST_SKIP() << "file sizes already limited";
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = kLimit;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const bool written = StateSave(path, [](ByteWriter& out, const std::string&) { out.Fill('a', 2 * kLimit); });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(written);
+  EXPECT_EQ(LoggedErrors(), (Strings{"Error: StateSave - Unable to write file \"" + path + "\"."}));
+  EXPECT_TRUE(ReadFile(path) == previous) << "the previous save was overwritten";
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
 }
 
 }  // namespace

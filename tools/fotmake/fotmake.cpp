@@ -56,7 +56,7 @@ int Fail(const std::string& text) {
 
 // ---------------------------------------------------------------------------------------------
 // The framework's readers log their failures: give them a private log folder and hand the last
-// error line back to the user.
+// error line (caught through the log's sink) back to the user.
 
 class privateLog {
  public:
@@ -66,10 +66,15 @@ class privateLog {
     UtilSetCommandLine(std::vector<std::string>{"-userdatainapp"});
     UtilSetAppFolder(folder_.empty() ? std::string("/tmp") : folder_);
     LogStart();
+    LogSetSink([this](const std::string& line) {
+      const size_t at = line.find("Error: ");
+      if (at != std::string::npos) lastError_ = line.substr(at + 7);
+    });
     DataFileStart();
   }
   ~privateLog() {
     DataFileEnd();
+    LogSetSink(nullptr);
     if (!folder_.empty()) {
       std::error_code ignored;
       std::filesystem::remove_all(folder_, ignored);
@@ -78,23 +83,11 @@ class privateLog {
   privateLog(const privateLog&) = delete;
   privateLog& operator=(const privateLog&) = delete;
 
-  std::string LastError() const {
-    std::FILE* file = std::fopen(LogGetFilePath().c_str(), "rb");
-    if (!file) return "failed";
-    std::string text;
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    std::fclose(file);
-    const size_t at = text.rfind("Error: ");
-    if (at == std::string::npos) return "failed";
-    std::string line = text.substr(at + 7);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return line;
-  }
+  std::string LastError() const { return lastError_.empty() ? "failed" : lastError_; }
 
  private:
   std::string folder_;
+  std::string lastError_;
 };
 
 std::string AbsolutePath(const std::string& path) {

@@ -51,10 +51,7 @@ std::string PrepareInput(const std::string& path) {
 bool Readable(const std::string& path) {
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) return false;
-  const int32_t handle = DataFileOpen(path);
-  if (handle <= 0) return false;
-  DataFileClose(handle);
-  return true;
+  return static_cast<bool>(DataFileGuard(path));
 }
 
 int32_t CountFrames(const imageData* chain) {
@@ -90,11 +87,9 @@ bool WritePam(const std::string& path, const imageData& image) {
 int Info(const std::string& path) {
   const std::string input = PrepareInput(path);
   if (!Readable(input)) return Fail("cannot read \"" + path + "\"");
-  imageData* chain = nullptr;
-  ImageLoad(input, chain);
+  const imageChain chain = ImageLoadChain(input);
   std::printf("width %d\nheight %d\nbits %d\nframes %d\nsubstitute %s\n", chain->width, chain->height,
-              chain->bitsPerPixel, CountFrames(chain), chain->substitute ? "yes" : "no");
-  ImageFree(chain);
+              chain->bitsPerPixel, CountFrames(chain.get()), chain->substitute ? "yes" : "no");
   return 0;
 }
 
@@ -107,14 +102,13 @@ int Convert(const std::string& inPath, const std::string& outPath, int32_t frame
   }
   const std::string input = PrepareInput(inPath);
   if (!Readable(input)) return Fail("cannot read \"" + inPath + "\"");
-  imageData* chain = nullptr;
-  ImageLoad(input, chain);
-  imageData* image = chain;
+  const imageChain chain = ImageLoadChain(input);
+  imageData* image = chain.get();
   for (int32_t i = 1; i < frame && image != nullptr; ++i) image = image->next;
 
   int result = 0;
   if (image == nullptr) {
-    result = Fail("\"" + inPath + "\" has " + std::to_string(CountFrames(chain)) + " picture(s), no picture " +
+    result = Fail("\"" + inPath + "\" has " + std::to_string(CountFrames(chain.get())) + " picture(s), no picture " +
                   std::to_string(frame));
   } else if (image->substitute || image->width < 1 || image->height < 1) {
     result = Fail("cannot decode \"" + inPath + "\"");
@@ -127,7 +121,6 @@ int Convert(const std::string& inPath, const std::string& outPath, int32_t frame
     ImageSave(output, image);
     if (!std::filesystem::is_regular_file(output)) result = Fail("cannot write \"" + outPath + "\"");
   }
-  ImageFree(chain);
   return result;
 }
 

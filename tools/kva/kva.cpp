@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/util.h"
 #include "data/archive_directory.h"
 #include "data/disk_path.h"
@@ -40,11 +41,6 @@ int Usage() {
 }
 
 void Fail(const std::string& message) { std::fprintf(stderr, "kva: %s\n", message.c_str()); }
-
-std::string Le16(uint32_t value) {
-  return std::string{static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
-}
-std::string Le32(uint32_t value) { return Le16(value & 0xFFFF) + Le16(value >> 16); }
 
 bool WriteAll(int fd, const void* bytes, size_t count) {
   const auto* p = static_cast<const char*>(bytes);
@@ -141,16 +137,17 @@ int Pack(const std::string& archivePath, const std::string& folder) {
     return 1;
   }
 
-  std::string header(kArchiveMagic, sizeof(kArchiveMagic));
-  header += Le16(1);
-  header += Le32(static_cast<uint32_t>(members.size()));
+  ByteWriter header;
+  header.Bytes(kArchiveMagic, sizeof(kArchiveMagic));
+  header.U16(1);
+  header.I32(static_cast<int32_t>(members.size()));
   int64_t offset = dataStart;
   for (const packMember& member : members) {
-    header += static_cast<char>(kArchiveEntryHeaderLength);
-    header += Le32(static_cast<uint32_t>(offset));
-    header += Le32(static_cast<uint32_t>(member.size));
-    header += Le16(static_cast<uint32_t>(member.name.size()));
-    header += member.name;
+    header.U8(kArchiveEntryHeaderLength);
+    header.I32(static_cast<int32_t>(offset));
+    header.I32(static_cast<int32_t>(member.size));
+    header.U16(static_cast<uint16_t>(member.name.size()));
+    header.Text(member.name);
     offset += member.size;
   }
 
@@ -162,7 +159,7 @@ int Pack(const std::string& archivePath, const std::string& folder) {
     return 1;
   }
   std::vector<char> block(kCopyBlock);
-  ok = WriteAll(out.Descriptor(), header.data(), header.size());
+  ok = WriteAll(out.Descriptor(), header.Data().data(), header.Size());
   for (size_t i = 0; ok && i < members.size(); ++i) {
     diskFile in;
     if (!in.OpenRead(members[i].path.string())) {
