@@ -71,9 +71,9 @@ bool IsFullscreen(SDL_Window* window) { return (SDL_GetWindowFlags(window) & SDL
 struct PlatformState {
   bool started = false;
   bool glLoaded = false;  // SDL_GL_LoadLibrary holds the library for the whole run
-  // Contexts before windows: PlatformEnd deletes the contexts first.
-  std::map<int32_t, ContextOwner> contexts;
   std::map<int32_t, WindowRecord> windows;  // by SDL window id (never reused within a run)
+  // After the windows: should the record go without PlatformEnd, the contexts go first.
+  std::map<int32_t, ContextOwner> contexts;
   int32_t nextContext = 1;
   // Per monitor: the mode fullscreen windows use there; -1 = the desktop's own.
   std::map<int32_t, int32_t> chosenMode;
