@@ -1,5 +1,7 @@
 #include "shell/units.h"
 
+#include <functional>
+
 #include "core/ini.h"
 #include "core/log.h"
 #include "core/util.h"
@@ -40,18 +42,29 @@ constexpr UnitSteps kUnits[] = {
     {MatStart, MatEnd},
 };
 
-int gStarted = 0;
+// How far the start got, so the end steps run for exactly the started units.
+struct unitRun {
+  int started = 0;
+  std::function<void()> gameEnd;  // set once the game's start step has run
+};
+
+unitRun gRun;
 
 }  // namespace
 
-void ShellStartUnits() {
+void ShellStartUnits(const shellGameHooks& hooks) {
+  gRun = unitRun{};
   LogStart();
   for (const UnitSteps& unit : kUnits) {
     unit.start();
-    ++gStarted;
+    ++gRun.started;
   }
+  if (hooks.start) hooks.start();
+  gRun.gameEnd = hooks.end;
 }
 
 void ShellEndUnits() {
-  while (gStarted > 0) kUnits[--gStarted].end();
+  if (gRun.gameEnd) gRun.gameEnd();
+  gRun.gameEnd = nullptr;
+  while (gRun.started > 0) kUnits[--gRun.started].end();
 }

@@ -1,6 +1,7 @@
 // The real program under a private Xvfb server: splash, start-up, frames, a window manager's
 // close request, exit status, log and settings.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <memory>
 #include <string>
@@ -232,6 +233,36 @@ TEST_F(Startup, ClosingTheSplashBeforeTheGameStartsEndsTheProgram) {
   const std::string log = tftest::ReadFile(dir / "results.log");
   EXPECT_EQ(log.find("GameInitDisplay"), std::string::npos) << log;
   EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+}
+
+TEST_F(Startup, SignalsToEndTheProgramEndItLikeAWindowClose) {
+  {
+    // A logout or a kill while playing: the game shuts down in order and keeps its settings.
+    TempDir dir;
+    tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=800\r\nHeight=600\r\nFullscreen=No\r\n");
+    auto game = Prepare(dir);
+    ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+    ASSERT_TRUE(GameRun::WaitForText(dir / "results.log", kFirstFrame, kStartMs)) << tftest::ReadFile(dir / "results.log");
+    kill(game->pid(), SIGTERM);
+    EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+    const std::string log = tftest::ReadFile(dir / "results.log");
+    EXPECT_NE(log.find("GameShutdown - Begin\r\nGameShutdown - End\r\n"), std::string::npos) << log;
+    const std::string settings = tftest::ReadFile(dir / "settings.ini");
+    for (const char* line : {"Width=1280", "Height=1024", "BPP=32", "Fullscreen=No"}) {
+      EXPECT_NE(settings.find(line), std::string::npos) << line << " in\n" << settings;
+    }
+  }
+  {
+    // Ctrl+C on the splash: the program ends before the game starts.
+    TempDir dir;
+    auto game = Prepare(dir);
+    ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+    ASSERT_NE(WaitForWindow(Splash).id, 0u);
+    kill(game->pid(), SIGINT);
+    EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+    EXPECT_EQ(tftest::ReadFile(dir / "results.log").find("GameInitDisplay"), std::string::npos);
+    EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+  }
 }
 
 TEST_F(Startup, AScreenWithoutAUsableModeEndsStartUpWithTheLoggedError) {
