@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "audio/audio.h"
 #include "core/ini.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "state/state.h"
 
@@ -53,8 +55,11 @@ void FramePause(uint32_t milliseconds) {
 
 // The main menu's screen until the screen scripts arrive: a cleared frame, swapped.
 void MainMenuFrame() {
-  // Plug-in point (audio): the music update and AudioUpdate() run here, once per frame, before
-  // the screen is drawn.
+  // Nothing on this screen answers input yet: this frame's events are taken and dropped.
+  const int32_t controls = InputControlSetActive();
+  InputControlEventsGet(controls);
+  InputActionEventsGet(controls);
+  AudioUpdate();  // refills the streams once per frame, before the screen is drawn
   GraphicsRenderBegin(gGame.display);
   GraphicsRenderEnd(gGame.display);
 }
@@ -139,6 +144,8 @@ bool GameInit() {
   GraphicsSetVSync(gGame.vsyncWanted);
   GraphicsSetFlush(true);
 
+  // The menu screen listens to the menu controls.
+  StateRegisterEnter(kGameStateMainMenu, [](int32_t) { InputControlSetActivate(InputMenuControlSet()); });
   StateRegisterUpdate(kGameStateMainMenu, MainMenuFrame);
   StateRegisterEnter(kGameStateFatal, {});
   StateRegisterEnter(kGameStateQuit, {});
@@ -152,6 +159,7 @@ bool GameProcessFrame() {
   if (GraphicsModeChangeTake()) GameSetFullscreen(GraphicsFullscreenGet());
 
   const uint32_t start = UtilTickCount();
+  InputFrame();  // controllers and the pointer, before the screen reads its input
   StateUpdate();
   FramePause(static_cast<uint32_t>(gGame.frameSleep));
   if (gGame.vsyncWanted && !GraphicsGetVSync()) {
@@ -165,7 +173,7 @@ bool GameProcessFrame() {
 
 void GameSetFullscreen(bool on) {
   LogTraceScope trace("GameSetFullscreen");
-  // Plug-in point (audio): AudioPauseAll() here, first, and AudioResumeAll() at the end.
+  AudioPauseAll();
   GraphicsModeChangeSuppress(true);
   // Textures and display lists live in the contexts: they go before the contexts do and are
   // rebuilt (fonts included) once the contexts are back.
@@ -176,6 +184,7 @@ void GameSetFullscreen(bool on) {
   GraphicsDisplaysRecreateRC();
   ModelAssetsRecompile();
   GraphicsModeChangeSuppress(false);
+  AudioResumeAll();
 }
 
 void GameMinimizeFromFullscreen() {

@@ -1,6 +1,7 @@
 // The display list: the render windows of the game, each bound to one graphics display.
 #include "core/log.h"
 #include "graphics/graphics.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "shell/main_form.h"
 
@@ -52,8 +53,7 @@ void MainThreadDisplaySetFullscreen(bool on) {
     if (on) RenderFormSetFullscreen(*entry.form);
     else RenderFormSetWindowed(*entry.form);
     GraphicsDisplaySetWindow(entry.id, entry.form->window);
-    // Plug-in point (input): the input unit's window-to-display map learns the window here
-    // (InputWindowHandleSet).
+    InputWindowHandleSet(entry.id, entry.form->window);
   }
   MainMouseConstrain(on);
 }

@@ -2,6 +2,7 @@
 // changes; keyboard and mouse events go on to the input unit.
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "shell/main_form.h"
 
@@ -118,14 +119,14 @@ void MainDispatchEvent(const platformEvent& event) {
       break;
     case platformEventKind::kKeyDown:
     case platformEventKind::kKeyUp:
-      // Plug-in point (input): InputKeyboardMessage(event) here; the input unit delivers key
-      // events only while the keyboard hook is on.
+      // The input unit delivers key events only while the keyboard hook is on.
+      InputKeyboardMessage(event);
       break;
     case platformEventKind::kMouseMove:
     case platformEventKind::kMouseButtonDown:
     case platformEventKind::kMouseButtonUp:
     case platformEventKind::kMouseWheel:
-      // Plug-in point (input): while running, InputMouseMessage(event) here.
+      if (gMain.running) InputMouseMessage(event);
       break;
     default:
       break;

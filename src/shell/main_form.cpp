@@ -6,9 +6,11 @@
 
 #include <algorithm>
 
+#include "audio/audio.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "state/state.h"
 
@@ -49,9 +51,9 @@ void MainFormFree() {
 void MainAppPause() {
   if (!gMain.running || gMain.paused) return;
   gMain.stateWasPaused = StateGetPaused();
-  // Plug-in point (audio): AudioAppPause() here pauses the playing sounds and remembers them.
+  AudioAppPause();  // pauses the playing sounds and remembers them
   StatePause();
-  // Plug-in point (input): InputKeyboardHookOff() here.
+  InputKeyboardHookOff();
   MainDisplayShowMouse(true);
   MainMouseConstrain(false);
   PlatformScreenSaverInhibit(false);
@@ -62,10 +64,10 @@ void MainAppResume() {
   if (!gMain.running || !gMain.paused) return;
   // What was paused before the application lost the focus stays paused.
   if (!gMain.stateWasPaused) {
-    // Plug-in point (audio): AudioAppResume() here, inside this condition.
+    AudioAppResume();
     StateResume();
   }
-  // Plug-in point (input): InputKeyboardHookOn() here.
+  InputKeyboardHookOn();
   MainDisplayShowMouse(false);
   MainMouseConstrain(true);
   gMain.paused = false;

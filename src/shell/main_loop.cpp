@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "shell/main_form.h"
 #include "shell/units.h"
@@ -104,7 +105,7 @@ bool MainGameStart() {
   if (!gMain.hooks.init || !gMain.hooks.init()) return false;
 
   gMain.running = true;
-  // Plug-in point (input): InputKeyboardHookOn() here, before the first messages of the loop.
+  InputKeyboardHookOn();  // before the first messages of the loop
   MainFormProcessMessages();
   gMain.quit = false;
   MainMouseConstrain(true);

@@ -6,11 +6,13 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "data/data_file.h"
+#include "audio/audio.h"
 #include "data/mat.h"
 #include "graphics/font.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
 #include "image/image.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "state/state.h"
 
@@ -25,8 +27,22 @@ struct UnitSteps {
 // device logs why and leaves every window operation failing softly.
 void PlatformStartStep() { PlatformStart(); }
 
+// Input needs the platform (controllers, window sizes); every display the game makes from here
+// on is a pointer window of the input unit, under the display's id.
+void InputStartStep() {
+  InputStart();
+  GraphicsDisplayRegistrySet(
+      graphicsRegistry::kInput, [](int32_t display, int32_t window) { InputWindowAdd(display, window); },
+      [](int32_t display) { InputWindowRemove(display); });
+}
+
+void InputEndStep() {
+  GraphicsDisplayRegistrySet(graphicsRegistry::kInput, nullptr, nullptr);
+  InputEnd();
+}
+
 // The order in which the units start. Each start registers its version line with the log.
-// Units arrive here as they are built: input, audio and script take their places between these.
+// The script unit takes its place after audio when it is built.
 constexpr UnitSteps kUnits[] = {
     {DataFileStart, DataFileEnd},
     {UtilStart, UtilEnd},
@@ -37,9 +53,11 @@ constexpr UnitSteps kUnits[] = {
     {ModelStart, ModelEnd},
     {IniStart, IniEnd},
     {PlatformStartStep, PlatformEnd},
+    {InputStartStep, InputEndStep},
     {GraphicsStart, GraphicsEnd},
     {StateStart, StateEnd},
     {MatStart, MatEnd},
+    {AudioStart, AudioEnd},
 };
 
 // How far the start got, so the end steps run for exactly the started units.

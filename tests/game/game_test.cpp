@@ -100,6 +100,10 @@ TEST_F(GameDisplay, WithoutSettingsTheDesktopModeIsFoundAndTheGameGoesFullscreen
                        " ini resolution.\r\n"
                        "  GameInitDisplay - Found INI resolution.\r\n"
                        "  GameSetFullscreen - Begin\r\n"
+                       "    AudioPauseAll - Begin\r\n"
+                       "    AudioPauseAll - End\r\n"
+                       "    AudioResumeAll - Begin\r\n"
+                       "    AudioResumeAll - End\r\n"
                        "  GameSetFullscreen - End\r\n"),
             std::string::npos)
       << Log();
