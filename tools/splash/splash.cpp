@@ -227,8 +227,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove(out, ignored);  // so that a failed write cannot pass for a written one
 
   const Scene scene;
-  imageData* first = nullptr;
-  const imageChain image(ImageNew(first));
+  const imageChain image = ImageNewChain();
   image->width = kWidth;
   image->height = kHeight;
   image->bitsPerPixel = 32;
