@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "script/vm_fixture.h"
 #include "support/test_support.h"
 
@@ -400,6 +402,31 @@ TEST(VmThreads, DumpAndIds) {
   VmThreadIdReset();
   EXPECT_EQ(VmThreadNew()->id, 1);
   EXPECT_EQ(VmThreadNew()->id, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Uniform random bytes: any decoding fault must end a thread quietly, never crash. Addresses in
+// such code are almost never valid, so the runs end.
+TEST(VmThreads, RandomCodeEndsQuietly) {
+  std::mt19937 random(777);
+  tftest::LogCapture log;
+  for (int round = 0; round < 3000; ++round) {
+    vmtest::TestScript s("");
+    s.script.code.resize(random() % 64);
+    for (auto& byte : s.script.code) byte = static_cast<uint8_t>(random());
+    s.script.format.wideTexts = round % 2 == 0;
+    s.script.format.objectKinds = {kVmObjectKindList, 0};
+    s.script.listenerPresent = 1;
+    s.host.routines.assign(3, [](int32_t) { return 1; });
+    s.Run();
+    VmScriptPostEvent(s.script, -1, "x");
+    for (int frame = 0; frame < 3; ++frame) VmScriptUpdate(s.script);
+    EXPECT_LE(s.script.threads.size(), 64u);
+  }
+  EXPECT_TRUE(log.lines().empty());
 }
 
 }  // namespace
