@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "audio/audio.h"
 #include "core/ini.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "state/state.h"
 
@@ -14,28 +16,71 @@ namespace {
 
 // A frame never takes less than this when vertical sync is wanted but unavailable.
 constexpr uint32_t kMinimumFrameMs = 10;
+// "-sleep" beyond this would make a frame so long that the game could no longer be played or
+// closed in any reasonable time.
+constexpr int32_t kMaxFrameSleepMs = 1000;
+// A video size setting outside this range is malformed (a negative number would otherwise be
+// read as a huge unsigned one).
+constexpr int32_t kMaxVideoSetting = 65535;
 
+// The game's state, reset by GameStart and GameEnd.
 struct gameValues {
   int32_t primaryMonitor = 0;
   int32_t display = -1;
-  int32_t frameSleep = 0;
-  bool vsyncWanted = true;
+  int32_t frameSleep = 0;   // "-sleep", 0..1000 ms
+  bool vsyncWanted = true;  // not "-novsync"
 };
 
 gameValues gGame;
 
 std::string Size(uint32_t width, uint32_t height) { return std::to_string(width) + "x" + std::to_string(height); }
 
+// A "Video" setting of 1..65535; anything else (or a missing key) gives the default.
+uint32_t ReadVideoSetting(const std::string& key, uint32_t defaultValue) {
+  const int32_t value = IniReadInteger("Video", key, static_cast<int32_t>(defaultValue));
+  if (value >= 1 && value <= kMaxVideoSetting) return static_cast<uint32_t>(value);
+  LogTrace("GameInitDisplay - Ignoring the setting " + key + "=" + std::to_string(value) + ": not 1 to " +
+           std::to_string(kMaxVideoSetting) + "; using " + std::to_string(defaultValue) + ".");
+  return defaultValue;
+}
+
+// The frame's pauses handle events meanwhile, so a close request is seen within the pause.
+void FramePause(uint32_t milliseconds) {
+  if (milliseconds == 0) {
+    UtilSleep(0);  // gives up the rest of the time slice
+    return;
+  }
+  MainFormIdle(milliseconds);
+}
+
 // The main menu's screen until the screen scripts arrive: a cleared frame, swapped.
 void MainMenuFrame() {
+  // Nothing on this screen answers input yet: this frame's events are taken and dropped.
+  const int32_t controls = InputControlSetActive();
+  InputControlEventsGet(controls);
+  InputActionEventsGet(controls);
+  AudioUpdate();  // refills the streams once per frame, before the screen is drawn
   GraphicsRenderBegin(gGame.display);
   GraphicsRenderEnd(gGame.display);
 }
 
 }  // namespace
 
+void GameStart() {
+  gGame = gameValues{};
+  const int32_t sleep = UtilSwitchValue("-sleep", 0);
+  gGame.frameSleep = UtilClamp(sleep, 0, kMaxFrameSleepMs);
+  if (gGame.frameSleep != sleep) {
+    LogTrace("GameStart - Frame sleep of " + std::to_string(sleep) + " ms is out of range; using " +
+             std::to_string(gGame.frameSleep) + " ms.");
+  }
+  gGame.vsyncWanted = !UtilSwitchPresent("-novsync");
+}
+
+void GameEnd() { gGame = gameValues{}; }
+
 bool GameInitDisplay() {
-  LogTraceBegin("GameInitDisplay - ");
+  LogTraceScope trace("GameInitDisplay");
   gGame.primaryMonitor = MainGetPrimaryMonitorId();
 
   platformMode desktop;
@@ -48,9 +93,9 @@ bool GameInitDisplay() {
     desktop.height = 720;
   }
   const uint32_t desktopBits = desktop.bitsPerPixel != 0 ? desktop.bitsPerPixel : 32;
-  const auto iniWidth = static_cast<uint32_t>(IniReadInteger("Video", "Width", static_cast<int32_t>(desktop.width)));
-  const auto iniHeight = static_cast<uint32_t>(IniReadInteger("Video", "Height", static_cast<int32_t>(desktop.height)));
-  const auto iniBits = static_cast<uint32_t>(IniReadInteger("Video", "BPP", static_cast<int32_t>(desktopBits)));
+  const uint32_t iniWidth = ReadVideoSetting("Width", desktop.width);
+  const uint32_t iniHeight = ReadVideoSetting("Height", desktop.height);
+  const uint32_t iniBits = ReadVideoSetting("BPP", desktopBits);
 
   struct candidate {
     uint32_t width, height, bits;
@@ -78,32 +123,29 @@ bool GameInitDisplay() {
   }
   if (mode.width == 0) {
     LogError("GameInitDisplay - Unable to find suitable display mode.");
-    LogTraceEnd("GameInitDisplay - ");
     return false;
   }
 
   gGame.display = MainThreadDisplayAdd(gGame.primaryMonitor, "Primary", true);
   if (gGame.display == -1) {
     LogError("GameInitDisplay - Unable to add \"Primary\" display.");
-    LogTraceEnd("GameInitDisplay - ");
     return false;
   }
   MainThreadDisplayResize(gGame.display, static_cast<int32_t>(mode.width), static_cast<int32_t>(mode.height));
   GraphicsDisplayResize(gGame.display, mode);
   if (GraphicsFullscreenGet() || IniReadBool("Video", "Fullscreen", true)) GameSetFullscreen(true);
-  LogTraceEnd("GameInitDisplay - ");
   return true;
 }
 
 bool GameInit() {
   // The arcade images, the high scores, the adventure data, the controls, the app routines, the
   // interface font and the save games join these steps with their units.
-  gGame.frameSleep = UtilSwitchValue("-sleep", 0);
   GraphicsSetCulling(kGraphicsCullBackCounterClockwise);
-  gGame.vsyncWanted = !UtilSwitchPresent("-novsync");
   GraphicsSetVSync(gGame.vsyncWanted);
   GraphicsSetFlush(true);
 
+  // The menu screen listens to the menu controls.
+  StateRegisterEnter(kGameStateMainMenu, [](int32_t) { InputControlSetActivate(InputMenuControlSet()); });
   StateRegisterUpdate(kGameStateMainMenu, MainMenuFrame);
   StateRegisterEnter(kGameStateFatal, {});
   StateRegisterEnter(kGameStateQuit, {});
@@ -117,19 +159,21 @@ bool GameProcessFrame() {
   if (GraphicsModeChangeTake()) GameSetFullscreen(GraphicsFullscreenGet());
 
   const uint32_t start = UtilTickCount();
+  InputFrame();  // controllers and the pointer, before the screen reads its input
   StateUpdate();
-  UtilSleep(static_cast<uint32_t>(gGame.frameSleep > 0 ? gGame.frameSleep : 0));
+  FramePause(static_cast<uint32_t>(gGame.frameSleep));
   if (gGame.vsyncWanted && !GraphicsGetVSync()) {
-    // Without a swap interval nothing holds the frame back: keep it to at least 10 ms.
+    // Without a swap interval nothing holds the frame back: keep it to at least 10 ms, sleeping
+    // (not spinning) through the rest.
     const uint32_t spent = UtilTickCount() - start;
-    if (spent < kMinimumFrameMs) UtilSleep(kMinimumFrameMs - spent);
+    if (spent < kMinimumFrameMs) MainFormIdle(kMinimumFrameMs - spent);
   }
   return true;
 }
 
 void GameSetFullscreen(bool on) {
-  LogTraceBegin("GameSetFullscreen - ");
-  // The audio unit pauses every sound first and resumes them last; it joins here with its unit.
+  LogTraceScope trace("GameSetFullscreen");
+  AudioPauseAll();
   GraphicsModeChangeSuppress(true);
   // Textures and display lists live in the contexts: they go before the contexts do and are
   // rebuilt (fonts included) once the contexts are back.
@@ -140,7 +184,7 @@ void GameSetFullscreen(bool on) {
   GraphicsDisplaysRecreateRC();
   ModelAssetsRecompile();
   GraphicsModeChangeSuppress(false);
-  LogTraceEnd("GameSetFullscreen - ");
+  AudioResumeAll();
 }
 
 void GameMinimizeFromFullscreen() {
@@ -152,10 +196,12 @@ void GameMinimizeFromFullscreen() {
 }
 
 void GameShutdown() {
-  LogTraceBegin("GameShutdown - ");
+  LogTraceScope trace("GameShutdown");
   // The game's images, adventure data, save-slot pictures and scripts are freed here, and the
   // high scores saved after the settings, once those units are in.
   const graphicsMode mode = GraphicsDisplayGetMode(gGame.display, GraphicsDisplayGetModeIndex(gGame.display));
+  // One replace of the settings file for all of them: a kill in between cannot leave a mix.
+  IniWriteBegin();
   // A display without a mode of its monitor's list has nothing worth keeping: the next start
   // would search from a 0 x 0 setting.
   if (mode.width != 0) {
@@ -164,15 +210,17 @@ void GameShutdown() {
     IniWriteInteger("Video", "BPP", static_cast<int32_t>(mode.bitsPerPixel));
   }
   IniWriteBool("Video", "Fullscreen", GraphicsFullscreenGet());
+  IniWriteCommit();
   MainThreadDisplayClose(gGame.display);
   gGame.display = -1;
-  LogTraceEnd("GameShutdown - ");
 }
 
 int32_t GameDisplayId() { return gGame.display; }
 
 shellGameHooks GameHooks() {
   shellGameHooks hooks;
+  hooks.start = GameStart;
+  hooks.end = GameEnd;
   hooks.initDisplay = GameInitDisplay;
   hooks.init = GameInit;
   hooks.processFrame = GameProcessFrame;

@@ -16,14 +16,19 @@ constexpr int32_t kGameStateMainMenu = 5;
 constexpr int32_t kGameStateQuit = 6;
 constexpr int32_t kGameStateScore = 7;
 
+// The game's start step (after every framework unit's): resets its state and reads "-sleep"
+// (kept to 0..1000 ms) and "-novsync". GameEnd resets the state again.
+void GameStart();
+void GameEnd();
 // Finds a display mode (settings, desktop, 1280 x 720 x 32, 800 x 600 x 32) and opens the
 // "Primary" render window in it, fullscreen when the settings ask. False with a log line.
 bool GameInitDisplay();
-// Pacing switches, rendering switches, the states, and the change to the main menu.
+// Rendering switches, the states, and the change to the main menu.
 bool GameInit();
-// One frame of the current state, paced; false once the game is in its quit or fatal state.
+// One frame of the current state, paced ("-sleep", and at least 10 ms without vertical sync);
+// events are handled during the pauses. False once the game is in its quit or fatal state.
 bool GameProcessFrame();
-// Saves the "Video" settings and closes the display.
+// Saves the "Video" settings (one replace of the file) and closes the display.
 void GameShutdown();
 // Switches every display between fullscreen and windowed, re-creating the rendering contexts.
 void GameSetFullscreen(bool on);

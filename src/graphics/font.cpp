@@ -157,7 +157,7 @@ std::vector<uint32_t> PicturePixels(const uint8_t* bytes) {
 
 // The font's texture with its first picture as tile 0: 32 bits, linear, wrapping, 64 x 64.
 int32_t MakeTexture(int32_t display, const std::string& file, const std::vector<uint8_t>& picture) {
-  imageChain image = NewPictureChain();
+  imageChain image = ImageNewChain();
   image->fileName = file;
   image->width = kFontPictureSide;
   image->height = kFontPictureSide;

@@ -900,7 +900,7 @@ void RebuildPictureTexture(int32_t id) {
   textureRecord* texture = FindTexture(id);
   imageChain image;
   if (texture->hasSource) {
-    image = NewPictureChain();
+    image = ImageNewChain();
     const textureSource source = texture->source;
     source(image.get());
     texture = FindTexture(id);

@@ -22,13 +22,6 @@ struct textureTile {
   int32_t textureHeight = 0;
 };
 
-// A chain of one new empty picture (32 bits), freed with its owner.
-inline imageChain NewPictureChain() {
-  imageData* chain = nullptr;
-  ImageNew(chain);
-  return imageChain(chain);
-}
-
 // Appends a tile with a new OpenGL texture name; its index, -1 for an unknown texture.
 int32_t TextureAddTile(int32_t texture);
 // Uploads width x height pixels (0xAARRGGBB, row 0 at the top) into the tile's texture with the

@@ -122,6 +122,12 @@ int32_t ImageNearestPaletteIndex(const imageData* image, uint32_t colour) {
   return best;
 }
 
+imageChain ImageNewChain() {
+  imageData* chain = nullptr;
+  ImageNew(chain);
+  return imageChain(chain);
+}
+
 imageChain ImageLoadChain(const std::string& fileName, int32_t firstPicture, int32_t lastPicture) {
   imageData* chain = nullptr;
   ImageLoad(fileName, chain, firstPicture, lastPicture);

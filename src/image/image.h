@@ -41,6 +41,8 @@ struct ImageChainFree {
   void operator()(imageData* chain) const { ImageFree(chain); }
 };
 using imageChain = std::unique_ptr<imageData, ImageChainFree>;
+// A chain of one new empty picture (32 bits, frame 1), held by its owner.
+imageChain ImageNewChain();
 // Loads the file (as ImageLoad into an empty chain) and hands the chain to its owner.
 imageChain ImageLoadChain(const std::string& fileName, int32_t firstPicture = 1, int32_t lastPicture = 0);
 

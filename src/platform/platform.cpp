@@ -1,31 +1,65 @@
 // The platform layer on SDL2: windows, the shaped splash, OpenGL contexts, monitors and modes,
-// events, message boxes and the cursor. Also the fatal-signal handlers that put the desktop mode
-// back when the program dies while a mode of its own is set.
+// events, message boxes and the cursor. Also the signal handlers: the signals that ask a program
+// to end (a logout, Ctrl+C, kill) become a quit event, so the game shuts down in order; the crash
+// signals put the desktop mode back before the program dies while a mode of its own is set.
 #include "platform/platform.h"
 
 #include <SDL.h>
 #include <SDL_shape.h>
 #include <SDL_syswm.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <memory>
 
 #include "core/log.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------------------------
+// Owners
+
+void ForgetExclusive(SDL_Window* window);
+
+// An SDL window, destroyed with its owner. The crash handler's list of windows in a mode of
+// their own forgets it first, so the handler never touches a destroyed window.
+struct WindowDestroy {
+  void operator()(SDL_Window* window) const {
+    ForgetExclusive(window);
+    SDL_DestroyWindow(window);
+  }
+};
+using WindowOwner = std::unique_ptr<SDL_Window, WindowDestroy>;
+
+// An OpenGL context, deleted with its owner; it stops being current first.
+struct ContextDelete {
+  void operator()(void* context) const {
+    if (SDL_GL_GetCurrentContext() == context) SDL_GL_MakeCurrent(SDL_GL_GetCurrentWindow(), nullptr);
+    SDL_GL_DeleteContext(context);
+  }
+};
+using ContextOwner = std::unique_ptr<void, ContextDelete>;
+
+struct SurfaceFree {
+  void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+using SurfaceOwner = std::unique_ptr<SDL_Surface, SurfaceFree>;
+
+// ---------------------------------------------------------------------------------------------
 // Records
 
 struct WindowRecord {
-  SDL_Window* window = nullptr;
+  WindowOwner window;
   // The splash: its picture is painted into the window surface again whenever it is exposed.
-  SDL_Surface* picture = nullptr;
+  // Declared after the window, so it goes first.
+  SurfaceOwner picture;
   // Place and client size to come back to when the window leaves fullscreen. Kept here rather
   // than left to the video driver: not every driver restores them.
   platformRect windowed;
@@ -33,11 +67,13 @@ struct WindowRecord {
 
 bool IsFullscreen(SDL_Window* window) { return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0; }
 
+// The unit's state, reset by PlatformStart. What the signal handlers read lives apart, below.
 struct PlatformState {
   bool started = false;
   bool glLoaded = false;  // SDL_GL_LoadLibrary holds the library for the whole run
   std::map<int32_t, WindowRecord> windows;  // by SDL window id (never reused within a run)
-  std::map<int32_t, SDL_GLContext> contexts;
+  // After the windows: should the record go without PlatformEnd, the contexts go first.
+  std::map<int32_t, ContextOwner> contexts;
   int32_t nextContext = 1;
   // Per monitor: the mode fullscreen windows use there; -1 = the desktop's own.
   std::map<int32_t, int32_t> chosenMode;
@@ -46,19 +82,31 @@ struct PlatformState {
 
 PlatformState gPlatform;
 
-// Windows in exclusive fullscreen with a mode that differs from the desktop's. Kept apart from
-// the map so the signal handler reads a plain array.
+// ---------------------------------------------------------------------------------------------
+// What the signal handlers see: plain values only, kept out of the state record.
+
+// Windows in exclusive fullscreen with a mode that differs from the desktop's.
 constexpr int kMaxExclusive = 8;
 SDL_Window* volatile gExclusive[kMaxExclusive] = {};
 volatile sig_atomic_t gModeChanged = 0;
 
-constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGTERM, SIGINT, SIGHUP};
-struct sigaction gPreviousActions[sizeof(kFatalSignals) / sizeof(kFatalSignals[0])];
+// A quit signal that the event pump has not taken yet, and the pipe that wakes a waiting pump
+// (whichever thread the signal lands on).
+volatile sig_atomic_t gQuitPending = 0;
+int gWakePipe[2] = {-1, -1};
+
+// Signals that ask the program to end: the game leaves its main loop as on a window close.
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// Crashes: the desktop mode goes back, then the signal's default action ends the program.
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr size_t kQuitCount = sizeof(kQuitSignals) / sizeof(kQuitSignals[0]);
+constexpr size_t kCrashCount = sizeof(kCrashSignals) / sizeof(kCrashSignals[0]);
+struct sigaction gPreviousActions[kQuitCount + kCrashCount];
 bool gHandlersInstalled = false;
 
 SDL_Window* WindowOf(int32_t window) {
   auto it = gPlatform.windows.find(window);
-  return it == gPlatform.windows.end() ? nullptr : it->second.window;
+  return it == gPlatform.windows.end() ? nullptr : it->second.window.get();
 }
 
 void ForgetExclusive(SDL_Window* window) {
@@ -84,12 +132,12 @@ void RememberExclusive(SDL_Window* window) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Fatal signals
+// Signals
 
 // Puts the desktop mode back before the signal's default action ends the process: the X server
 // keeps a mode that a client set after the client has gone. Not async-signal-safe by the book, so
 // an alarm ends the process should the restore hang on a lock the faulting code held.
-void OnFatalSignal(int signalNumber) {
+void EndBySignal(int signalNumber) {
   static volatile sig_atomic_t inside = 0;
   if (!inside) {
     inside = 1;
@@ -105,24 +153,66 @@ void OnFatalSignal(int signalNumber) {
   raise(signalNumber);
 }
 
+// Only a flag and a byte down the pipe: both are safe in a handler. A second quit signal while
+// the first is still untaken (the program is stuck before its event pump) ends the program.
+void OnQuitSignal(int signalNumber) {
+  if (gQuitPending) {
+    EndBySignal(signalNumber);
+    return;
+  }
+  gQuitPending = 1;
+  const int saved = errno;
+  if (gWakePipe[1] >= 0) {
+    const char byte = 'q';
+    [[maybe_unused]] const ssize_t written = write(gWakePipe[1], &byte, 1);
+  }
+  errno = saved;
+}
+
 void InstallSignalHandlers() {
   if (gHandlersInstalled) return;
-  struct sigaction action {};
-  action.sa_handler = OnFatalSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_NODEFER | SA_RESETHAND;
-  for (size_t i = 0; i < sizeof(kFatalSignals) / sizeof(kFatalSignals[0]); ++i) {
-    sigaction(kFatalSignals[i], &action, &gPreviousActions[i]);
-  }
+  struct sigaction quit {};
+  quit.sa_handler = OnQuitSignal;
+  sigemptyset(&quit.sa_mask);
+  quit.sa_flags = SA_RESTART;  // file writes of the shutdown are not cut short
+  struct sigaction crash {};
+  crash.sa_handler = EndBySignal;
+  sigemptyset(&crash.sa_mask);
+  crash.sa_flags = SA_NODEFER | SA_RESETHAND;
+  for (size_t i = 0; i < kQuitCount; ++i) sigaction(kQuitSignals[i], &quit, &gPreviousActions[i]);
+  for (size_t i = 0; i < kCrashCount; ++i) sigaction(kCrashSignals[i], &crash, &gPreviousActions[kQuitCount + i]);
   gHandlersInstalled = true;
 }
 
 void RemoveSignalHandlers() {
   if (!gHandlersInstalled) return;
-  for (size_t i = 0; i < sizeof(kFatalSignals) / sizeof(kFatalSignals[0]); ++i) {
-    sigaction(kFatalSignals[i], &gPreviousActions[i], nullptr);
-  }
+  for (size_t i = 0; i < kQuitCount; ++i) sigaction(kQuitSignals[i], &gPreviousActions[i], nullptr);
+  for (size_t i = 0; i < kCrashCount; ++i) sigaction(kCrashSignals[i], &gPreviousActions[kQuitCount + i], nullptr);
   gHandlersInstalled = false;
+}
+
+void OpenWakePipe() {
+  if (gWakePipe[0] >= 0) return;
+  if (pipe2(gWakePipe, O_CLOEXEC | O_NONBLOCK) != 0) gWakePipe[0] = gWakePipe[1] = -1;
+}
+
+void CloseWakePipe() {
+  for (int& fd : gWakePipe) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+}
+
+// Takes a pending quit signal, emptying the pipe.
+bool TakeQuitSignal() {
+  if (!gQuitPending) return false;
+  // Cleared before the pipe is emptied: a signal in between leaves the flag set for the next
+  // call rather than counting as a second, untaken one.
+  gQuitPending = 0;
+  char bytes[16];
+  while (gWakePipe[0] >= 0 && read(gWakePipe[0], bytes, sizeof bytes) > 0) {
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -199,17 +289,10 @@ SDL_HitTestResult DragByBody(SDL_Window*, const SDL_Point*, void*) { return SDL_
 
 void PaintPicture(const WindowRecord& record) {
   if (record.picture == nullptr) return;
-  SDL_Surface* target = SDL_GetWindowSurface(record.window);
+  SDL_Surface* target = SDL_GetWindowSurface(record.window.get());
   if (target == nullptr) return;
-  SDL_BlitSurface(record.picture, nullptr, target, nullptr);
-  SDL_UpdateWindowSurface(record.window);
-}
-
-void DestroyRecord(WindowRecord& record) {
-  ForgetExclusive(record.window);
-  if (record.picture != nullptr) SDL_FreeSurface(record.picture);
-  SDL_DestroyWindow(record.window);
-  record = WindowRecord{};
+  SDL_BlitSurface(record.picture.get(), nullptr, target, nullptr);
+  SDL_UpdateWindowSurface(record.window.get());
 }
 
 bool HaveDisplayToAsk() {
@@ -301,28 +384,25 @@ bool Translate(const SDL_Event& in, platformEvent& out) {
   }
 }
 
-// Sleeps until the windowing system has input for the program or the time is up. On X11 that
-// is a poll on the display connection, which SDL's pump has just drained. SDL's own waiting is
-// not used: it wakes itself with a message to one of the program's windows on a second
-// connection, and when that window is destroyed before the server gets to the message, Xlib
-// reports the error when SDL closes the connection at the end, by ending the process with
-// status 1. Elsewhere (offscreen, Wayland) this simply sleeps.
+// Sleeps until the windowing system has input for the program, a quit signal arrives or the time
+// is up. On X11 that is a poll on the display connection, which SDL's pump has just drained. SDL's
+// own waiting is not used: it wakes itself with a message to one of the program's windows on a
+// second connection, and when that window is destroyed before the server gets to the message,
+// Xlib reports the error when SDL closes the connection at the end, by ending the process with
+// status 1. Elsewhere (offscreen, Wayland) only the signal pipe can wake it early.
 void WaitForInput(int32_t timeoutMs) {
-  int fd = -1;
+  pollfd inputs[2];
+  nfds_t count = 0;
+  if (gWakePipe[0] >= 0) inputs[count++] = pollfd{gWakePipe[0], POLLIN, 0};
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver != nullptr && std::strcmp(driver, "x11") == 0 && !gPlatform.windows.empty()) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (SDL_GetWindowWMInfo(gPlatform.windows.begin()->second.window, &info) && info.subsystem == SDL_SYSWM_X11) {
-      fd = ConnectionNumber(info.info.x11.display);
+    if (SDL_GetWindowWMInfo(gPlatform.windows.begin()->second.window.get(), &info) && info.subsystem == SDL_SYSWM_X11) {
+      inputs[count++] = pollfd{ConnectionNumber(info.info.x11.display), POLLIN, 0};
     }
   }
-  if (fd < 0) {
-    SDL_Delay(static_cast<Uint32>(timeoutMs));
-    return;
-  }
-  pollfd input{fd, POLLIN, 0};
-  poll(&input, 1, timeoutMs);
+  poll(count > 0 ? inputs : nullptr, count, timeoutMs);
 }
 
 }  // namespace
@@ -332,8 +412,9 @@ void WaitForInput(int32_t timeoutMs) {
 
 bool PlatformStart() {
   if (gPlatform.started) return true;
-  // The shell decides about minimising on focus loss and about the screen saver; the fatal
-  // signals are handled here so that a mode change never outlives the program.
+  gPlatform = PlatformState{};
+  // The shell decides about minimising on focus loss and about the screen saver. Signals are
+  // handled here (SDL's own handlers would not restore a mode after a crash).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -365,6 +446,8 @@ bool PlatformStart() {
   // and the entry points found earlier would dangle. A failure shows later, at context creation.
   gPlatform.glLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
   gPlatform.started = true;
+  gQuitPending = 0;
+  OpenWakePipe();
   InstallSignalHandlers();
   return true;
 }
@@ -373,13 +456,13 @@ void PlatformEnd() {
   if (!gPlatform.started) return;
   PlatformMonitorsRestoreDesktop();
   SDL_GL_MakeCurrent(nullptr, nullptr);
-  for (auto& [id, context] : gPlatform.contexts) SDL_GL_DeleteContext(context);
   gPlatform.contexts.clear();
-  for (auto& [id, record] : gPlatform.windows) DestroyRecord(record);
   gPlatform.windows.clear();
   if (gPlatform.glLoaded) SDL_GL_UnloadLibrary();
   SDL_Quit();
   RemoveSignalHandlers();
+  CloseWakePipe();
+  gQuitPending = 0;
   gPlatform = PlatformState{};
 }
 
@@ -451,8 +534,9 @@ bool PlatformMonitorSetMode(int32_t monitor, int32_t modeNumber) {
   // Windows already fullscreen on that monitor take the new mode at once.
   bool ok = true;
   for (auto& [id, record] : gPlatform.windows) {
-    if ((SDL_GetWindowFlags(record.window) & SDL_WINDOW_FULLSCREEN) && SDL_GetWindowDisplayIndex(record.window) == monitor) {
-      ok = ApplyFullscreen(record.window) && ok;
+    SDL_Window* window = record.window.get();
+    if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) && SDL_GetWindowDisplayIndex(window) == monitor) {
+      ok = ApplyFullscreen(window) && ok;
     }
   }
   return ok;
@@ -463,13 +547,14 @@ bool PlatformMonitorsRestoreDesktop() {
   gPlatform.chosenMode.clear();
   bool ok = true;
   for (auto& [id, record] : gPlatform.windows) {
-    const Uint32 flags = SDL_GetWindowFlags(record.window);
+    SDL_Window* window = record.window.get();
+    const Uint32 flags = SDL_GetWindowFlags(window);
     const bool exclusive = (flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN;
     if (exclusive) {
       // Stays covering its monitor, as a window does when the desktop mode comes back under it.
-      ok = SDL_SetWindowFullscreen(record.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 && ok;
+      ok = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 && ok;
     }
-    ForgetExclusive(record.window);
+    ForgetExclusive(window);
   }
   return ok;
 }
@@ -485,11 +570,11 @@ int32_t PlatformWindowCreate(const platformWindowSetup& setup) {
   Uint32 flags = setup.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
   if (setup.opengl) flags |= SDL_WINDOW_OPENGL;
   if (!setup.bordered) flags |= SDL_WINDOW_BORDERLESS;
-  SDL_Window* window = SDL_CreateWindow(setup.title.c_str(), setup.left, setup.top, setup.width > 0 ? setup.width : 1,
-                                        setup.height > 0 ? setup.height : 1, flags);
+  WindowOwner window(SDL_CreateWindow(setup.title.c_str(), setup.left, setup.top, setup.width > 0 ? setup.width : 1,
+                                       setup.height > 0 ? setup.height : 1, flags));
   if (window == nullptr) return 0;
-  const int32_t id = static_cast<int32_t>(SDL_GetWindowID(window));
-  gPlatform.windows[id] = WindowRecord{window, nullptr, {}};
+  const int32_t id = static_cast<int32_t>(SDL_GetWindowID(window.get()));
+  gPlatform.windows[id] = WindowRecord{std::move(window), nullptr, {}};
   return id;
 }
 
@@ -500,43 +585,37 @@ int32_t PlatformShapedWindowCreate(const std::string& title, const uint32_t* pix
   }
   // Pixels are 0xAARRGGBB words, which is SDL's packed ARGB8888 on any byte order. The surface
   // keeps its own copy so the caller's buffer may go.
-  SDL_Surface* borrowed = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
-                                                             width * 4, SDL_PIXELFORMAT_ARGB8888);
+  SurfaceOwner borrowed(SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32, width * 4,
+                                                          SDL_PIXELFORMAT_ARGB8888));
   if (borrowed == nullptr) return 0;
-  SDL_Surface* picture = SDL_ConvertSurfaceFormat(borrowed, SDL_PIXELFORMAT_ARGB8888, 0);
-  SDL_FreeSurface(borrowed);
+  SurfaceOwner picture(SDL_ConvertSurfaceFormat(borrowed.get(), SDL_PIXELFORMAT_ARGB8888, 0));
+  borrowed.reset();
   if (picture == nullptr) return 0;
-  SDL_SetSurfaceBlendMode(picture, SDL_BLENDMODE_NONE);
+  SDL_SetSurfaceBlendMode(picture.get(), SDL_BLENDMODE_NONE);
 
   const int centred = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(PlatformMonitorPrimary()));
-  SDL_Window* window = SDL_CreateShapedWindow(title.c_str(), centred, centred, width, height,
-                                              SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+  WindowOwner window(
+      SDL_CreateShapedWindow(title.c_str(), centred, centred, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
   if (window != nullptr) {
     SDL_WindowShapeMode mode{};
     mode.mode = ShapeModeBinarizeAlpha;
     mode.parameters.binarizationCutoff = 128;  // alpha above 127 is the window
-    if (SDL_SetWindowShape(window, picture, &mode) != 0) {
-      SDL_DestroyWindow(window);
-      window = nullptr;
-    }
+    if (SDL_SetWindowShape(window.get(), picture.get(), &mode) != 0) window.reset();
   }
   if (window == nullptr) {
     // A system without shaped windows shows the picture in a plain borderless window.
-    window = SDL_CreateWindow(title.c_str(), centred, centred, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    window.reset(SDL_CreateWindow(title.c_str(), centred, centred, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
   }
-  if (window == nullptr) {
-    SDL_FreeSurface(picture);
-    return 0;
-  }
+  if (window == nullptr) return 0;
   SDL_Rect screen{};
   if (SDL_GetDisplayBounds(PlatformMonitorPrimary(), &screen) == 0) {
-    SDL_SetWindowPosition(window, screen.x + (screen.w - width) / 2, screen.y + (screen.h - height) / 2);
+    SDL_SetWindowPosition(window.get(), screen.x + (screen.w - width) / 2, screen.y + (screen.h - height) / 2);
   }
-  SDL_SetWindowHitTest(window, DragByBody, nullptr);
-  const int32_t id = static_cast<int32_t>(SDL_GetWindowID(window));
+  SDL_SetWindowHitTest(window.get(), DragByBody, nullptr);
+  const int32_t id = static_cast<int32_t>(SDL_GetWindowID(window.get()));
   WindowRecord& record = gPlatform.windows[id];
-  record = WindowRecord{window, picture, {}};
-  SDL_ShowWindow(window);
+  record = WindowRecord{std::move(window), std::move(picture), {}};
+  SDL_ShowWindow(record.window.get());
   PaintPicture(record);
   return id;
 }
@@ -544,7 +623,6 @@ int32_t PlatformShapedWindowCreate(const std::string& title, const uint32_t* pix
 void PlatformWindowDestroy(int32_t window) {
   auto it = gPlatform.windows.find(window);
   if (it == gPlatform.windows.end()) return;
-  DestroyRecord(it->second);
   gPlatform.windows.erase(it);
 }
 
@@ -553,7 +631,7 @@ bool PlatformWindowExists(int32_t window) { return WindowOf(window) != nullptr; 
 void PlatformWindowShow(int32_t window) {
   auto it = gPlatform.windows.find(window);
   if (it == gPlatform.windows.end()) return;
-  SDL_ShowWindow(it->second.window);
+  SDL_ShowWindow(it->second.window.get());
   PaintPicture(it->second);
 }
 
@@ -573,12 +651,12 @@ void PlatformWindowSetPosition(int32_t window, int32_t left, int32_t top) {
   auto it = gPlatform.windows.find(window);
   if (it == gPlatform.windows.end()) return;
   WindowRecord& record = it->second;
-  if (IsFullscreen(record.window)) {
+  if (IsFullscreen(record.window.get())) {
     record.windowed.left = left;
     record.windowed.top = top;
     return;
   }
-  SDL_SetWindowPosition(record.window, left, top);
+  SDL_SetWindowPosition(record.window.get(), left, top);
 }
 
 void PlatformWindowSetClientSize(int32_t window, int32_t width, int32_t height) {
@@ -587,12 +665,12 @@ void PlatformWindowSetClientSize(int32_t window, int32_t width, int32_t height) 
   WindowRecord& record = it->second;
   width = width > 0 ? width : 1;
   height = height > 0 ? height : 1;
-  if (IsFullscreen(record.window)) {
+  if (IsFullscreen(record.window.get())) {
     record.windowed.width = width;
     record.windowed.height = height;
     return;
   }
-  SDL_SetWindowSize(record.window, width, height);
+  SDL_SetWindowSize(record.window.get(), width, height);
 }
 
 bool PlatformWindowGetRect(int32_t window, platformRect& rect) {
@@ -612,7 +690,7 @@ bool PlatformWindowSetFullscreen(int32_t window, bool fullscreen) {
     return false;
   }
   WindowRecord& record = it->second;
-  SDL_Window* w = record.window;
+  SDL_Window* w = record.window.get();
   const bool was = IsFullscreen(w);
   if (fullscreen) {
     if (!was) PlatformWindowGetRect(window, record.windowed);
@@ -697,15 +775,10 @@ bool PlatformOpenGLAccelerated() {
   // No context yet: a throw-away one on a hidden window answers, and the current one comes back.
   SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
   SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
-  SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
-  if (window != nullptr) {
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    if (context != nullptr) {
-      JudgeCurrentRenderer();
-      SDL_GL_MakeCurrent(window, nullptr);
-      SDL_GL_DeleteContext(context);
-    }
-    SDL_DestroyWindow(window);
+  {
+    WindowOwner window(SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
+    ContextOwner context(window != nullptr ? SDL_GL_CreateContext(window.get()) : nullptr);
+    if (context != nullptr) JudgeCurrentRenderer();
   }
   if (previousContext != nullptr) SDL_GL_MakeCurrent(previousWindow, previousContext);
   if (gPlatform.acceleratedAnswer < 0) gPlatform.acceleratedAnswer = 0;
@@ -718,19 +791,17 @@ int32_t PlatformGLContextCreate(int32_t window) {
     SDL_SetError("Unknown window %d.", static_cast<int>(window));
     return 0;
   }
-  SDL_GLContext context = SDL_GL_CreateContext(w);
+  ContextOwner context(SDL_GL_CreateContext(w));
   if (context == nullptr) return 0;
   JudgeCurrentRenderer();  // the new context is current: the acceleration question costs nothing later
   const int32_t id = gPlatform.nextContext++;
-  gPlatform.contexts[id] = context;
+  gPlatform.contexts[id] = std::move(context);
   return id;
 }
 
 void PlatformGLContextDelete(int32_t context) {
   auto it = gPlatform.contexts.find(context);
   if (it == gPlatform.contexts.end()) return;
-  if (SDL_GL_GetCurrentContext() == it->second) SDL_GL_MakeCurrent(SDL_GL_GetCurrentWindow(), nullptr);
-  SDL_GL_DeleteContext(it->second);
   gPlatform.contexts.erase(it);
 }
 
@@ -743,7 +814,7 @@ bool PlatformGLMakeCurrent(int32_t window, int32_t context) {
     SDL_SetError("Unknown window %d or context %d.", static_cast<int>(window), static_cast<int>(context));
     return false;
   }
-  return SDL_GL_MakeCurrent(w, it->second) == 0;
+  return SDL_GL_MakeCurrent(w, it->second.get()) == 0;
 }
 
 bool PlatformGLSwap(int32_t window) {
@@ -770,6 +841,11 @@ void* PlatformGLProcAddress(const char* name) {
 
 bool PlatformPollEvent(platformEvent& event) {
   if (!gPlatform.started) return false;
+  if (TakeQuitSignal()) {
+    event = platformEvent{};
+    event.kind = platformEventKind::kQuit;
+    return true;
+  }
   SDL_Event in;
   while (SDL_PollEvent(&in)) {
     if (Translate(in, event)) return true;
@@ -778,7 +854,11 @@ bool PlatformPollEvent(platformEvent& event) {
 }
 
 bool PlatformWaitEvent(platformEvent& event, int32_t timeoutMs) {
-  if (!gPlatform.started) return false;
+  if (!gPlatform.started) {
+    // Nothing can come; the caller still gets its pause.
+    if (timeoutMs > 0) poll(nullptr, 0, timeoutMs);
+    return false;
+  }
   const Uint32 start = SDL_GetTicks();
   for (;;) {
     if (PlatformPollEvent(event)) return true;

@@ -11,8 +11,10 @@
 // Start and end
 
 // Starts the video subsystem (and controllers) and sets the OpenGL attributes every render window
-// is created with (RGBA 8888, depth 16, stencil 1, double buffer). False with a log line when
-// there is no video device; everything else then fails softly.
+// is created with (RGBA 8888, depth 16, stencil 1, double buffer). From here to PlatformEnd,
+// SIGTERM, SIGINT and SIGHUP arrive as a kQuit event (a second one before the first is taken ends
+// the program), and a crash signal restores the desktop mode before the program dies. False with
+// a log line when there is no video device; everything else then fails softly.
 bool PlatformStart();
 // Restores any changed display mode, destroys what is left and ends SDL.
 void PlatformEnd();
@@ -117,7 +119,7 @@ void* PlatformGLProcAddress(const char* name);
 
 enum class platformEventKind {
   kNone,
-  kQuit,            // the session or the user asked the program to end
+  kQuit,            // the session or the user asked the program to end (also by a signal)
   kWindowClose,     // a window's close button or a window manager's delete request
   kWindowShown,
   kWindowFocusGained,

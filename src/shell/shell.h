@@ -12,6 +12,8 @@
 
 // What the shell drives. Every hook is called on the one thread of the program.
 struct shellGameHooks {
+  std::function<void()> start;                   // the game's start step, after every unit's
+  std::function<void()> end;                     // the game's end step, before every unit's
   std::function<bool()> initDisplay;             // find a mode, add the render window; false ends start-up
   std::function<bool()> init;                    // everything else start-up needs; false ends start-up
   std::function<bool()> processFrame;           // one frame; false when the game wants to stop
@@ -44,6 +46,9 @@ void MainFormFree();
 bool MainGameStart();
 // Handles every pending event. With a wait, first waits up to that many ms for one to arrive.
 void MainFormProcessMessages(int32_t waitMs = 0);
+// Spends that many ms handling events as they come (the frame's pauses); returns early once a
+// close is requested, so a long pause never holds the game open.
+void MainFormIdle(uint32_t milliseconds);
 // One event, as the pump hands it over (tests feed their own).
 void MainDispatchEvent(const platformEvent& event);
 

@@ -2,6 +2,11 @@
 // fullscreen switch, the frame and the saving of the video settings.
 #include "game/game.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <csignal>
+
 #include "core/ini.h"
 #include "shell/shell_fixture.h"
 
@@ -16,6 +21,7 @@ class GameDisplay : public tftest::ShellFixture {
   }
   void TearDown() override {
     MainFormFree();
+    GameEnd();
     IniEnd();
     ShellFixture::TearDown();
   }
@@ -24,12 +30,34 @@ class GameDisplay : public tftest::ShellFixture {
 
   // Starts the game's display and its states as the shell would.
   void Start() {
+    GameStart();
     MainFormCreate(GameHooks());
     ASSERT_TRUE(GameInitDisplay()) << Log();
     ASSERT_TRUE(GameInit());
   }
 
   void Dimensions(int32_t& width, int32_t& height) { MainDisplayGetDimensions(GameDisplayId(), width, height); }
+
+  // How many times the settings file was replaced (renamed into place) while `body` ran.
+  template <typename Body>
+  int SettingsReplaces(Body body) {
+    const int watch = inotify_init1(IN_NONBLOCK);
+    EXPECT_GE(watch, 0);
+    // Creations in between keep the kernel from merging repeated renames into one event.
+    inotify_add_watch(watch, dir_.path().c_str(), IN_CREATE | IN_MOVED_TO);
+    body();
+    int replaces = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+      for (char* at = buffer; at < buffer + got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(at);
+        if ((event->mask & IN_MOVED_TO) && event->len > 0 && std::string(event->name) == "settings.ini") ++replaces;
+        at += sizeof(inotify_event) + event->len;
+      }
+    }
+    close(watch);
+    return replaces;
+  }
 
   std::string desktop_;
 };
@@ -57,7 +85,8 @@ TEST_F(GameDisplay, AModeTheMonitorLacksFallsThroughToTheDesktopsAndIsSavedAsPla
   EXPECT_TRUE(GameProcessFrame());
   EXPECT_TRUE(GameProcessFrame());
 
-  GameShutdown();
+  // All four values in one replace of the file.
+  EXPECT_EQ(SettingsReplaces(GameShutdown), 1);
   EXPECT_EQ(MainDisplayCount(), 0);
   EXPECT_EQ(IniReadInteger("Video", "Width", 0), monitor_.width);
   EXPECT_EQ(IniReadInteger("Video", "Height", 0), monitor_.height);
@@ -71,6 +100,10 @@ TEST_F(GameDisplay, WithoutSettingsTheDesktopModeIsFoundAndTheGameGoesFullscreen
                        " ini resolution.\r\n"
                        "  GameInitDisplay - Found INI resolution.\r\n"
                        "  GameSetFullscreen - Begin\r\n"
+                       "    AudioPauseAll - Begin\r\n"
+                       "    AudioPauseAll - End\r\n"
+                       "    AudioResumeAll - Begin\r\n"
+                       "    AudioResumeAll - End\r\n"
                        "  GameSetFullscreen - End\r\n"),
             std::string::npos)
       << Log();
@@ -108,6 +141,35 @@ TEST_F(GameDisplay, APendingDisplayChangeIsAppliedBeforeTheNextFrame) {
   const size_t after = Log().size();
   EXPECT_TRUE(GameProcessFrame());
   EXPECT_EQ(Log().find("GameSetFullscreen", after), std::string::npos);
+  GameShutdown();
+}
+
+TEST_F(GameDisplay, VideoSizesOutOfRangeAreMalformedAndTheDefaultsServe) {
+  Settings("Width=-5\r\nHeight=99999999\r\nBPP=0\r\nFullscreen=No\r\n");
+  Start();
+  EXPECT_NE(Log().find("  GameInitDisplay - Ignoring the setting Width=-5: not 1 to 65535; using " +
+                       std::to_string(monitor_.width) + ".\r\n"
+                       "  GameInitDisplay - Ignoring the setting Height=99999999: not 1 to 65535; using " +
+                       std::to_string(monitor_.height) + ".\r\n"
+                       "  GameInitDisplay - Ignoring the setting BPP=0: not 1 to 65535; using 32.\r\n"
+                       "  GameInitDisplay - Searching for " +
+                       desktop_ + " ini resolution.\r\n  GameInitDisplay - Found INI resolution.\r\n"),
+            std::string::npos)
+      << Log();
+  GameShutdown();
+}
+
+TEST_F(GameDisplay, AHugeFrameSleepIsBoundedAndTheFrameKeepsHandlingEvents) {
+  tftest::UseProgramFolder(dir_, {"-trace", "-sleep", "2147483647"});
+  Settings("Fullscreen=No\r\n");
+  Start();
+  EXPECT_NE(Log().find("GameStart - Frame sleep of 2147483647 ms is out of range; using 1000 ms.\r\n"),
+            std::string::npos)
+      << Log();
+  // The session asks the program to end while a frame sleeps: the frame sees it and ends early.
+  raise(SIGTERM);
+  EXPECT_TRUE(GameProcessFrame());
+  EXPECT_TRUE(MainCloseRequested());
   GameShutdown();
 }
 

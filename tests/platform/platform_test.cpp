@@ -1,5 +1,5 @@
 // The platform layer on SDL's offscreen video driver (EGL with Mesa): windows, modes, OpenGL,
-// message boxes without a display, and the fatal-signal handlers.
+// message boxes without a display, and the signal handlers.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/log.h"
@@ -253,14 +254,52 @@ TEST(PlatformNotStarted, EverythingFailsSoftly) {
   PlatformEnd();  // ending what never started is harmless
 }
 
-TEST(PlatformSignals, FatalSignalsStillEndTheProgramByTheirDefaultAction) {
+TEST(PlatformSignals, CrashSignalsStillEndTheProgramByTheirDefaultAction) {
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  for (int signalNumber : {SIGTERM, SIGSEGV, SIGINT, SIGABRT}) {
+  for (int signalNumber : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
     const int status = InChild([signalNumber] {
       if (!PlatformStart()) _exit(3);
       raise(signalNumber);
       _exit(4);  // the handler swallowed the signal
     });
+    ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signalNumber << ", status " << status;
+    EXPECT_EQ(WTERMSIG(status), signalNumber);
+  }
+}
+
+TEST(PlatformSignals, QuitSignalsArriveAsAQuitEventAndASecondUntakenOneEndsTheProgram) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    const int status = InChild([signalNumber, &report] {
+      if (!PlatformStart()) _exit(3);
+      platformEvent event;
+      raise(signalNumber);
+      if (!PlatformPollEvent(event) || event.kind != platformEventKind::kQuit) _exit(5);
+      while (PlatformPollEvent(event)) {
+        if (event.kind == platformEventKind::kQuit) _exit(6);  // one signal, one event
+      }
+      // A signal from elsewhere (another thread here) wakes a pump that waits for events.
+      std::thread sender([signalNumber] {
+        usleep(50000);
+        kill(getpid(), signalNumber);
+      });
+      const bool woken = PlatformWaitEvent(event, 60000) && event.kind == platformEventKind::kQuit;
+      sender.join();
+      if (!woken) _exit(7);
+      const char reached = 'y';
+      if (write(report[1], &reached, 1) != 1) _exit(8);
+      // The program is stuck and the user insists: the second signal is not queued behind the first.
+      raise(signalNumber);
+      raise(signalNumber);
+      _exit(9);
+    });
+    close(report[1]);
+    char reached = 'n';
+    EXPECT_EQ(read(report[0], &reached, 1), 1) << "signal " << signalNumber << ", status " << status;
+    close(report[0]);
+    EXPECT_EQ(reached, 'y');
     ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signalNumber << ", status " << status;
     EXPECT_EQ(WTERMSIG(status), signalNumber);
   }

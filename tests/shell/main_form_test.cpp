@@ -1,6 +1,7 @@
 // The start-up sequence and the main loop with hooks of a small stand-in game (offscreen driver).
 #include <functional>
 
+#include "image/image.h"
 #include "shell/shell.h"
 #include "shell/shell_fixture.h"
 
@@ -83,6 +84,19 @@ TEST_F(ShellMainLoop, FirstCloseBecomesARequestAndTheNextPassEndsTheGameInOrder)
 TEST_F(ShellMainLoop, TheSessionsQuitRequestEndsTheLoopLikeAClose) {
   frame_ = [this](int frame) {
     if (frame == 2) Send(platformEventKind::kQuit);
+    return true;
+  };
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(frames_, 2);
+  EXPECT_EQ(shutdowns_, 1);
+}
+
+TEST_F(ShellMainLoop, TheSessionsQuitEndsAMinimisedGameToo) {
+  frame_ = [this](int frame) {
+    if (frame == 2) {
+      Send(platformEventKind::kWindowMinimized);
+      Send(platformEventKind::kQuit);  // a logout: nothing restores the window first
+    }
     return true;
   };
   EXPECT_TRUE(Run());
@@ -184,6 +198,36 @@ TEST_F(ShellMainLoop, FocusMovingBetweenTheProgramsOwnWindowsIsNoDeactivation) {
   GraphicsFullscreenSet(false);
   // Only the last loss, with no window of the program left focused, counted.
   EXPECT_EQ(minimizeCalls_, 1);
+}
+
+using SplashPicture = tftest::ShellFixture;
+
+TEST_F(SplashPicture, AMissingOrDamagedPictureIsNamedInTheLogAndTheFormGoesOnWithout) {
+  const std::string file = dir_ / "Bin/Images/splash.tga";
+  const std::string line = "Error: MainInterfaceDrawRegions - Unable to load the splash picture \"Bin\\Images\\splash.tga\".";
+  for (const std::string& bytes : {std::string(), std::string("\0\0\x02\0\0\0\0\0not a picture", 21)}) {
+    if (!bytes.empty()) {
+      ASSERT_TRUE(tftest::WriteFile(file, bytes));
+    }
+    tftest::LogCapture log;
+    MainFormCreate(shellGameHooks{});
+    EXPECT_EQ(MainSplashWindow(), 0);
+    EXPECT_TRUE(log.Contains(line)) << "with " << bytes.size() << " bytes";
+    MainFormFree();
+  }
+
+  // A picture that loads gives the window and no word.
+  imageData* first = nullptr;
+  const imageChain picture(ImageNew(first));
+  picture->width = 64;
+  picture->height = 48;
+  picture->pixels.assign(64 * 48, 0xFF336699);
+  ImageSave(file, picture.get());
+  tftest::LogCapture log;
+  MainFormCreate(shellGameHooks{});
+  EXPECT_NE(MainSplashWindow(), 0);
+  EXPECT_FALSE(log.Contains("MainInterfaceDrawRegions"));
+  MainFormFree();
 }
 
 }  // namespace

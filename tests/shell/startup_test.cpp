@@ -2,6 +2,9 @@
 // close request, exit status, log and settings.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <signal.h>
+
 #include <memory>
 #include <string>
 
@@ -9,6 +12,12 @@
 #include "support/test_support.h"
 
 namespace {
+
+// The game's shutdown writes the video settings; the audio unit's end step writes its volumes
+// whenever it ran, so only the video section tells whether the game itself shut down.
+bool WroteVideoSettings(const tftest::TempDir& dir) {
+  return tftest::ReadFile(dir / "settings.ini").find("[Video]") != std::string::npos;
+}
 
 using tftest::GameRun;
 using tftest::TempDir;
@@ -104,9 +113,11 @@ TEST_F(Startup, WindowedRunShowsTheSplashThenPlaysAndSavesItsVideoSettings) {
       "    fwkFont - Version 1.0\r\n"
       "    fwkModel - Version Alpha.0\r\n"
       "    fwkIni - Version 1.0\r\n"
+      "    fwkInput - Version 1.0\r\n"
       "    fwkGraphics - Version Alpha.0\r\n"
       "    fwkState - Version Alpha.0\r\n"
-      "    fwkMat - Version 1.0\r\n";
+      "    fwkMat - Version 1.0\r\n"
+      "    fwkAudio - Version 1.0\r\n";
   EXPECT_NE(log.find("\r\n" + versions), std::string::npos) << log;
   const std::string search =
       "GameInitDisplay - Begin\r\n"
@@ -143,6 +154,10 @@ TEST_F(Startup, FullscreenByDefaultCoversTheScreenAndIsRemembered) {
   EXPECT_NE(log.find("  GameInitDisplay - Searching for 1280x1024 ini resolution.\r\n"
                      "  GameInitDisplay - Found INI resolution.\r\n"
                      "  GameSetFullscreen - Begin\r\n"
+                     "    AudioPauseAll - Begin\r\n"
+                     "    AudioPauseAll - End\r\n"
+                     "    AudioResumeAll - Begin\r\n"
+                     "    AudioResumeAll - End\r\n"
                      "  GameSetFullscreen - End\r\n"),
             std::string::npos)
       << log;
@@ -178,7 +193,7 @@ TEST_F(Startup, SlowRendererAsksFirstAndTheAnswerDecides) {
     x_->PressKey(box.id, "Escape");  // No
     EXPECT_EQ(game->Wait(kStartMs), 0);
     EXPECT_EQ(tftest::ReadFile(dir / "results.log").find("GameInitDisplay"), std::string::npos);
-    EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+    EXPECT_FALSE(WroteVideoSettings(dir));
   }
   {
     TempDir dir;
@@ -231,7 +246,37 @@ TEST_F(Startup, ClosingTheSplashBeforeTheGameStartsEndsTheProgram) {
   EXPECT_EQ(game->Wait(kStartMs), 0);
   const std::string log = tftest::ReadFile(dir / "results.log");
   EXPECT_EQ(log.find("GameInitDisplay"), std::string::npos) << log;
-  EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+  EXPECT_FALSE(WroteVideoSettings(dir));
+}
+
+TEST_F(Startup, SignalsToEndTheProgramEndItLikeAWindowClose) {
+  {
+    // A logout or a kill while playing: the game shuts down in order and keeps its settings.
+    TempDir dir;
+    tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=800\r\nHeight=600\r\nFullscreen=No\r\n");
+    auto game = Prepare(dir);
+    ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+    ASSERT_TRUE(GameRun::WaitForText(dir / "results.log", kFirstFrame, kStartMs)) << tftest::ReadFile(dir / "results.log");
+    kill(game->pid(), SIGTERM);
+    EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+    const std::string log = tftest::ReadFile(dir / "results.log");
+    EXPECT_NE(log.find("GameShutdown - Begin\r\nGameShutdown - End\r\n"), std::string::npos) << log;
+    const std::string settings = tftest::ReadFile(dir / "settings.ini");
+    for (const char* line : {"Width=1280", "Height=1024", "BPP=32", "Fullscreen=No"}) {
+      EXPECT_NE(settings.find(line), std::string::npos) << line << " in\n" << settings;
+    }
+  }
+  {
+    // Ctrl+C on the splash: the program ends before the game starts.
+    TempDir dir;
+    auto game = Prepare(dir);
+    ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+    ASSERT_NE(WaitForWindow(Splash).id, 0u);
+    kill(game->pid(), SIGINT);
+    EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+    EXPECT_EQ(tftest::ReadFile(dir / "results.log").find("GameInitDisplay"), std::string::npos);
+    EXPECT_FALSE(WroteVideoSettings(dir));
+  }
 }
 
 TEST_F(Startup, AScreenWithoutAUsableModeEndsStartUpWithTheLoggedError) {
@@ -246,7 +291,7 @@ TEST_F(Startup, AScreenWithoutAUsableModeEndsStartUpWithTheLoggedError) {
   EXPECT_EQ(game->Wait(kStartMs), 1);
   const std::string log = tftest::ReadFile(dir / "results.log");
   EXPECT_NE(log.find("Error: GameInitDisplay - Unable to find suitable display mode.\r\n"), std::string::npos) << log;
-  EXPECT_FALSE(tftest::FileExists(dir / "settings.ini"));
+  EXPECT_FALSE(WroteVideoSettings(dir));
 }
 
 TEST(StartupWithoutDisplay, TheProgramSaysSoAndFails) {
@@ -258,6 +303,43 @@ TEST(StartupWithoutDisplay, TheProgramSaysSoAndFails) {
   EXPECT_NE(tftest::ReadFile(dir / "results.log").find("Error: PlatformStart - Unable to start the video system: "),
             std::string::npos);
   EXPECT_NE(tftest::ReadFile(dir / "output.txt").find("no display to show the game on"), std::string::npos);
+}
+
+// Real X input (XTEST, as a player's devices give it) reaches the active control set of the
+// running game; "-trace" writes a line for each event it delivers. No sound device opens here:
+// the game says so once and plays silent.
+TEST_F(Startup, PlayersKeysAndMouseReachTheMenuControlsOfASilentGame) {
+  TempDir dir;
+  tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=640\r\nHeight=480\r\nBPP=32\r\nFullscreen=No\r\n");
+  auto game = Prepare(dir);
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}, {{"ALSOFT_DRIVERS", "no-such-driver"}}));
+  ASSERT_TRUE(GameRun::WaitForText(dir / "results.log", kFirstFrame, kStartMs)) << tftest::ReadFile(dir / "results.log");
+  const XWindowInfo window = WaitForWindow(NotSplash);
+  ASSERT_NE(window.id, 0u);
+
+  const std::string x = std::to_string(window.left + 200), y = std::to_string(window.top + 150);
+  const std::string xdotool = "DISPLAY=" + server_->display() + " xdotool ";
+  ASSERT_EQ(std::system((xdotool + "mousemove --sync " + x + " " + y + " windowfocus --sync " +
+                         std::to_string(window.id) + " >/dev/null 2>&1").c_str()), 0);
+  // Held long enough for the key's auto-repeat to start: still one press and one release.
+  ASSERT_EQ(std::system((xdotool + "keydown Return sleep 0.7 keyup Return mousemove_relative 5 0 click 1 "
+                         ">/dev/null 2>&1").c_str()), 0);
+  const std::string log = dir / "results.log";
+  EXPECT_TRUE(GameRun::WaitForText(log, "\"Mouse Left Button\" value 0", kStartMs)) << tftest::ReadFile(log);
+  const std::string text = tftest::ReadFile(log);
+  auto count = [&](const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("\"Enter\" value 100 action \"Select Item\""), 1u) << text;
+  EXPECT_EQ(count("\"Enter\" value 0 action \"Select Item\""), 1u) << text;
+  EXPECT_EQ(count("\"Mouse Right\" value 500"), 1u) << text;
+  EXPECT_EQ(count("\"Mouse Left Button\" value 100"), 1u) << text;
+  EXPECT_EQ(count("Error: OpenAL is not installed.  Audio playback is not possible.\r\n"), 1u) << text;
+
+  x_->RequestClose(window.id);
+  EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
 }
 
 }  // namespace

@@ -218,6 +218,9 @@ bool GameRun::Start(const std::string& display, const std::vector<std::string>& 
     setenv("HOME", folder_.c_str(), 1);
     unsetenv("XDG_DATA_HOME");
     unsetenv("SDL_VIDEODRIVER");
+    // Test machines have no sound device: OpenAL Soft mixes into nothing, so the game runs with
+    // sound as it does for a player (a test may choose another driver).
+    setenv("ALSOFT_DRIVERS", "null", 1);
     for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
     const int output = open((folder_ + "output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(output, 1);

@@ -227,8 +227,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove(out, ignored);  // so that a failed write cannot pass for a written one
 
   const Scene scene;
-  imageData* image = nullptr;
-  ImageNew(image);
+  const imageChain image = ImageNewChain();
   image->width = kWidth;
   image->height = kHeight;
   image->bitsPerPixel = 32;
@@ -254,8 +253,7 @@ int main(int argc, char** argv) {
       image->pixels[static_cast<size_t>(y) * kWidth + x] = (alpha << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
     }
   }
-  ImageSave(out, image);
-  ImageFree(image);
+  ImageSave(out, image.get());
   if (!std::filesystem::exists(out, ignored)) {
     std::fprintf(stderr, "splash: could not write %s\n", out.c_str());
     return 1;
