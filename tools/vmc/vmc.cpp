@@ -6,7 +6,7 @@
 //
 // Values are printed as the loader holds them: object names, camera names and list kinds
 // upper-cased. Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes outside
-// printable ASCII. The code is shown as a hex dump, 16 bytes a line.
+// printable ASCII. The code follows in the interpreter's text form (VmDisassembleCode).
 //
 // Exit status: 0 on success, 1 when the file cannot be read or parsed, 2 for wrong arguments.
 #include <unistd.h>
@@ -24,6 +24,7 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "script/script_internal.h"
+#include "script/vm_code.h"
 
 namespace {
 
@@ -97,21 +98,13 @@ void PrintField(int32_t version, const objectField& field, const void* at) {
   }
 }
 
-// Code disassembly belongs with the interpreter's instruction table; until it is wired in here
-// the code is printed as bytes.
-void PrintCode(const std::vector<uint8_t>& code) {
-  Line(0, "code " + std::to_string(code.size()));
-  for (size_t at = 0; at < code.size(); at += 16) {
-    char offset[24];
-    std::snprintf(offset, sizeof offset, "%04zX:", at);
-    std::string text = offset;
-    for (size_t i = at; i < code.size() && i < at + 16; ++i) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, " %02X", code[i]);
-      text += hex;
-    }
-    Line(1, text);
-  }
+// The code in the interpreter's text form, decoded as this file's version and objects read it.
+void PrintCode(const script& s) {
+  Line(0, "code " + std::to_string(s.code.size()));
+  vmCodeFormat format;
+  format.wideTexts = s.version >= 9;
+  for (const objEntry& object : s.objects) format.objectKinds.push_back(object.type);
+  std::fputs(VmDisassembleCode(s.code, format).c_str(), stdout);
 }
 
 void Print(const script& s) {
@@ -135,7 +128,7 @@ void Print(const script& s) {
     }
   }
   Line(0, "listener " + std::to_string(s.listenerPresent) + " address " + std::to_string(s.listenerAddress));
-  PrintCode(s.code);
+  PrintCode(s);
 }
 
 int Disassemble(const std::string& path) {
