@@ -389,6 +389,8 @@ TEST(VmThreads, ParametersCountDownFromTheBase) {
 TEST(VmThreads, DumpAndIds) {
   TestScript s("Fork next\nnext:\nWait\n");
   s.Run();
+  tftest::TempDir dir;
+  tftest::UseProgramFolder(dir);  // the dump goes to this test's own log
   tftest::LogCapture log;
   VmThreadDump(s.script, 0, 4);
   const std::vector<std::string> expected = {
