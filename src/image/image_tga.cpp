@@ -219,7 +219,7 @@ void ImageSaveTga(const std::string& fileName, const imageData* image) {
   out.U8(0);  // no identification field
   out.U8(0);  // no colour map
   out.U8(kTypeTrueColourRle);
-  out.Fill(0, 9);  // colour-map specification and origin
+  out.Fill(0, 9);  // colour-map fields and origin
   out.U16(static_cast<uint16_t>(image->width));
   out.U16(static_cast<uint16_t>(image->height));
   out.U8(static_cast<uint8_t>(bytes * 8));
