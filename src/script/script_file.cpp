@@ -31,6 +31,7 @@ void ScriptStart() {
   LogVersion("fwkScript - Version Alpha.0");
   gScripts.Reset();
   ScriptAppRoutinesClear();
+  gHooks = ScriptEngineHooks();
   if (gHooks.started) gHooks.started();
 }
 
