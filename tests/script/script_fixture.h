@@ -23,14 +23,6 @@
 
 namespace tftest {
 
-// Asset names as script files write them.
-inline const std::string kPictureA = "Bin\\Art\\a.tga";  // 16 x 8
-inline const std::string kPictureB = "Bin\\Art\\b.tga";  // 8 x 4
-inline const std::string kFont = "Bin\\Fonts\\blocks.fot";  // 8 high, every character 6 wide
-inline const std::string kMat = "Bin\\Maps\\m.mat";  // 2 x 1: regions "DOOR" and "WALL"
-inline constexpr int32_t kGlyphWidth = 6;
-inline constexpr int32_t kFontHeight = 8;
-
 inline void SavePicture(const std::string& path, int32_t width, int32_t height, uint32_t colour) {
   imageData* image = nullptr;
   ImageNew(image);

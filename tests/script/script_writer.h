@@ -32,6 +32,19 @@ void WriteScriptObject(ByteWriter& out, int32_t version, const objEntry& object)
 std::vector<uint8_t> WriteScriptFile(const scriptFile& file);
 std::string WriteScriptFileText(const scriptFile& file);
 
+// Asset names as script files write them.
+inline const std::string kPictureA = "Bin\\Art\\a.tga";  // 16 x 8
+inline const std::string kPictureB = "Bin\\Art\\b.tga";  // 8 x 4
+inline const std::string kFont = "Bin\\Fonts\\blocks.fot";  // 8 high, every character 6 wide
+inline const std::string kMat = "Bin\\Maps\\m.mat";  // 2 x 1: regions "DOOR" and "WALL"
+inline constexpr int32_t kGlyphWidth = 6;
+inline constexpr int32_t kFontHeight = 8;
+
+// One object of each kind (and one of an unknown kind) with a distinct value in every field, in
+// lower and mixed case where the loader upper-cases; and a file of the version holding them.
+std::vector<objEntry> EveryKind();
+scriptFile EveryKindFile(int32_t version);
+
 // A frame set of `frames` frames, each with the listed images and an optional mat.
 frameSet FramesOf(const std::vector<std::vector<std::string>>& frames, const std::string& mat = "");
 
