@@ -48,12 +48,6 @@ inline void SaveBlockFont(const std::string& path) {
   ASSERT_TRUE(FontFileWrite(path, font));
 }
 
-inline std::string MatFile() {
-  auto entry = [](uint32_t colour, const std::string& name) { return LE32(colour) + char(name.size()) + name; };
-  return std::string("MAT") + char(1) + char(0) + LE32(2) + LE32(1) + char(2) + entry(0xFF0000, "DOOR") +
-         entry(0x00FF00, "WALL") + LE16(1) + char(0) + LE16(1) + char(1);
-}
-
 // The captured lines, one a line, for failure messages.
 inline std::string Joined(const LogCapture& log) {
   std::string text;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "script/script_writer.h"
+#include "script/vm_code.h"
 #include "support/test_support.h"
 
 namespace {
@@ -118,6 +119,77 @@ TEST(VmcTool, AssemblesThePrintedFormBackToTheSameBytes) {
   EXPECT_EQ(code.status, 1);
   EXPECT_NE(code.err.find("line 6:"), std::string::npos) << code.err;
   EXPECT_EQ(Vmc({"asm", dir / "missing.txt", dir / "x.vmc"}).status, 1);
+}
+
+// A script file whose code is the main part followed by the listener (when there is one).
+std::string RunScript(const std::vector<std::string>& routines, const std::string& main,
+                      const std::string& listener = "", std::vector<objEntry> objects = {}) {
+  scriptFile file;
+  file.routines = routines;
+  file.objects = std::move(objects);
+  std::vector<uint8_t> head;
+  std::string error;
+  EXPECT_TRUE(VmAssembleCode(main, head, error)) << error;
+  EXPECT_TRUE(VmAssembleCode(main + listener, file.code, error)) << error;
+  file.listenerPresent = listener.empty() ? 0 : 1;
+  file.listenerAddress = static_cast<int32_t>(head.size());
+  return WriteScriptFileText(file);
+}
+
+// vmc run: the main thread at load, waits across frames, posted events in their frames and
+// order, assets below the root, "Quit", "Fail" and the refusals.
+TEST(VmcTool, RunsScriptsHeadless) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFile(dir / "Bin/Maps/m.mat", MatFile()));
+  objEntry mat = ObjectHead(kObjMat, "regions");
+  mat.mat.fileName = kMat;
+  ASSERT_TRUE(WriteFile(dir / "events.vmc",
+                        RunScript({"Print"},
+                                  // The region at (1, 0) of the map, then a wait for the next frame.
+                                  "Push \"\"\nPush 0\nPush 1\nPush \"Regions\"\nCallSystemRoutine 40\n"
+                                  "Pop\nPop\nPop\nCallAppRoutine 0\nPop\n"
+                                  "Push \"start\"\nCallAppRoutine 0\nWait\n"
+                                  "Push \"resumed\"\nCallAppRoutine 0\nReturn\n",
+                                  "Push [b-2]\nCallAppRoutine 0\nPop\nPush [b-1]\nCallAppRoutine 0\nPop\nReturn\n",
+                                  {mat})));
+  // Frame 1's event finds the main thread waiting and is dropped.
+  const runResult events = Vmc({"run", dir / "events.vmc", "--frames", "3", "--post", "1", "4", "early", "--post",
+                                "2", "5", "knob", "--post", "2", "6", "two", "--root", dir.path()});
+  EXPECT_EQ(events.status, 0) << events.err;
+  EXPECT_EQ(events.out, "WALL\nstart\nresumed\nKNOB\n5\nTWO\n6\n") << events.err;
+  EXPECT_NE(events.err.find("Application \""), std::string::npos) << "the log goes to standard error";
+
+  // Counts once a frame and quits at 3: the run ends after that frame, before --frames.
+  ASSERT_TRUE(WriteFile(dir / "quit.vmc",
+                        RunScript({"Print", "Quit"},
+                                  "Push 0\nagain:\nAdd 1, [b+0]\nJumpLess [b+0], 3, show\nCallAppRoutine 1\n"
+                                  "show:\nPush [b+0]\nCallAppRoutine 0\nPop\nWait\nJump again\n")));
+  const runResult quit = Vmc({"run", dir / "quit.vmc", "--frames", "10"});
+  EXPECT_EQ(quit.status, 0) << quit.err;
+  EXPECT_EQ(quit.out, "1\n2\n3\n");
+
+  // "Fail" ends the thread; one frame by default.
+  ASSERT_TRUE(WriteFile(dir / "fail.vmc", RunScript({"Print", "Fail"},
+                                                     "Push \"a\"\nCallAppRoutine 0\nCallAppRoutine 1\n"
+                                                     "CallAppRoutine 0\n")));
+  const runResult fail = Vmc({"run", dir / "fail.vmc"});
+  EXPECT_EQ(fail.status, 0) << fail.err;
+  EXPECT_EQ(fail.out, "a\n");
+
+  ASSERT_TRUE(WriteFile(dir / "new.vmc", LE32(17)));
+  const runResult refused = Vmc({"run", dir / "new.vmc"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("Error: ScriptFileLoad - Script uses unsupported features."), std::string::npos)
+      << refused.err;
+  const runResult missing = Vmc({"run", dir / "missing.vmc"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("vmc: "), std::string::npos);
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"run"}, {"run", dir / "fail.vmc", "--frames", "-1"},
+        {"run", dir / "fail.vmc", "--post", "0", "1", "x"}, {"run", dir / "fail.vmc", "--post", "1", "1"},
+        {"run", dir / "fail.vmc", "--frames"}, {"run", dir / "fail.vmc", "extra.vmc"}}) {
+    EXPECT_EQ(Vmc(wrong).status, 2) << wrong.size();
+  }
 }
 
 }  // namespace

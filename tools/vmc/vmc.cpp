@@ -4,6 +4,15 @@
 //                     with the fields its version holds (in file order, named as the loader's
 //                     messages name them), the listener and the code
 //   vmc asm TEXT OUT  writes the file that the printed form TEXT describes
+//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]
+//                     runs a script headless: the units start on SDL's offscreen driver with a
+//                     1280 x 720 display (id 1) and a current state that is not paused; the app
+//                     routines "Print" (parameter 1 as a line on standard output), "Fail"
+//                     (fails the caller) and "Quit" (the run ends after this frame) are there;
+//                     the script is loaded, then each frame posts its events in the order given,
+//                     updates the script and renders (a clear and a swap). Asset names are found
+//                     below DIR (the program folder; default the current folder). Every log line
+//                     is also written to standard error. Exit 1 when the load fails.
 //
 // Values are printed as the file holds them (the loader upper-cases names; flag bytes are
 // printed as numbers). Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes
@@ -31,7 +40,13 @@
 #include "core/file_replace.h"
 #include "core/log.h"
 #include "core/util.h"
+#include "graphics/graphics.h"
+#include "platform/platform.h"
+#include "script/script.h"
 #include "script/script_internal.h"
+#include "shell/shell.h"
+#include "shell/units.h"
+#include "state/state.h"
 #include "script/vm_code.h"
 
 namespace {
@@ -39,7 +54,9 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: vmc disasm FILE      print the objects and code of a compiled script\n"
-               "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n");
+               "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n"
+               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]\n"
+               "                            run a compiled script headless for N frames (default 1)\n");
   return 2;
 }
 
@@ -553,10 +570,123 @@ int Assemble(const std::string& input, const std::string& output) {
   return 0;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Running: the units started headless, the script loaded and updated frame by frame.
+
+struct postedEvent {
+  int32_t frame = 0;
+  int32_t code = 0;
+  std::string name;
+};
+
+struct runOptions {
+  std::string file;
+  int32_t frames = 1;
+  std::vector<postedEvent> posts;
+  std::string root = ".";
+};
+
+bool Integer(const char* text, int32_t& value, int32_t low) { return UtilTextToInteger(text, value) && value >= low; }
+
+// False for arguments that do not read (the caller prints the usage).
+bool ReadRunOptions(int argc, char** argv, runOptions& options) {
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--frames" && i + 1 < argc) {
+      if (!Integer(argv[++i], options.frames, 0)) return false;
+    } else if (arg == "--post" && i + 3 < argc) {
+      postedEvent post;
+      if (!Integer(argv[i + 1], post.frame, 1) || !Integer(argv[i + 2], post.code, INT32_MIN)) return false;
+      post.name = argv[i + 3];
+      options.posts.push_back(post);
+      i += 3;
+    } else if (arg == "--root" && i + 1 < argc) {
+      options.root = argv[++i];
+    } else if (options.file.empty() && !arg.empty() && arg[0] != '-') {
+      options.file = arg;
+    } else {
+      return false;
+    }
+  }
+  return !options.file.empty();
+}
+
+inline constexpr int32_t kRunWidth = 1280;
+inline constexpr int32_t kRunHeight = 720;
+inline constexpr int32_t kRunState = 1;
+
+int Run(const runOptions& options) {
+  std::error_code error;
+  const std::filesystem::path file = std::filesystem::absolute(options.file, error);
+  if (error || !std::ifstream(file, std::ios::binary)) {
+    std::fprintf(stderr, "vmc: cannot open %s\n", options.file.c_str());
+    return 1;
+  }
+  const std::filesystem::path root = std::filesystem::absolute(options.root, error);
+  if (error || !std::filesystem::is_directory(root, error)) {
+    std::fprintf(stderr, "vmc: %s is not a folder\n", options.root.c_str());
+    return 1;
+  }
+  // The log and settings go to a private user data folder, removed afterwards; every log line is
+  // shown on standard error as well.
+  char pattern[] = "/tmp/vmc-XXXXXX";
+  const char* userData = mkdtemp(pattern);
+  if (userData) setenv("XDG_DATA_HOME", userData, 1);
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  UtilSetCommandLine(std::vector<std::string>{});
+  UtilSetAppFolder(root.string());
+  LogSetSink([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+  ShellStartUnits(shellGameHooks{});
+
+  int status = 0;
+  bool quit = false;
+  platformWindowSetup setup;
+  setup.title = "vmc";
+  setup.width = kRunWidth;
+  setup.height = kRunHeight;
+  setup.opengl = true;
+  const int32_t window = PlatformWindowCreate(setup);
+  const int32_t display = window == kNoId ? kNoId : GraphicsDisplayNew(window, "main", 0);
+  if (display != 1 || !GraphicsDisplayCreateRC(display)) {
+    std::fprintf(stderr, "vmc: cannot make the %d x %d display\n", kRunWidth, kRunHeight);
+    status = 1;
+  } else {
+    StateRegisterEnter(kRunState, nullptr);
+    StateChange(kRunState);
+    ScriptAppRoutineRegister("Print", [](int32_t scriptId, int32_t threadId) {
+      std::printf("%s\n", ScriptParameterGetText(scriptId, threadId, 1).c_str());
+      std::fflush(stdout);
+      return 1;
+    });
+    ScriptAppRoutineRegister("Fail", [](int32_t, int32_t) { return 0; });
+    ScriptAppRoutineRegister("Quit", [&quit](int32_t, int32_t) {
+      quit = true;
+      return 1;
+    });
+    const int32_t id = ScriptLoad(file.string());
+    if (id == kNoId) status = 1;
+    for (int32_t frame = 1; status == 0 && !quit && frame <= options.frames; ++frame) {
+      for (const postedEvent& post : options.posts) {
+        if (post.frame == frame) ScriptPostEvent(id, post.code, post.name);
+      }
+      ScriptUpdate(id);
+      GraphicsRenderBegin(display);
+      GraphicsRenderEnd(display);
+    }
+  }
+  ShellEndUnits();
+  if (window != kNoId) PlatformWindowDestroy(window);
+  LogSetSink(nullptr);
+  if (userData) std::filesystem::remove_all(userData, error);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "disasm") return Disassemble(argv[2]);
   if (argc == 4 && std::string(argv[1]) == "asm") return Assemble(argv[2], argv[3]);
+  runOptions options;
+  if (argc >= 3 && std::string(argv[1]) == "run" && ReadRunOptions(argc, argv, options)) return Run(options);
   return Usage();
 }
