@@ -77,6 +77,7 @@ struct scriptEngine {
   explicit scriptEngine(int32_t scriptId) : host(scriptId) { vm.host = &host; }
   scriptHost host;
   vmScript vm;
+  bool loaded = false;  // code has been given to the threads
 };
 
 namespace {
@@ -144,7 +145,14 @@ scriptEngineHooks ScriptEngineHooks() {
   hooks.runMainThread = [](int32_t scriptId) {
     script* record = ScriptFind(scriptId);
     if (record == nullptr || !record->engine) return;
+    if (record->engine->loaded) {
+      // A file read again into a record that ran: fresh threads over the new code. Code still
+      // running on the old ones keeps its engine alive until it returns.
+      record->engine = std::make_shared<scriptEngine>(scriptId);
+      VmScriptInit(record->engine->vm);
+    }
     const std::shared_ptr<scriptEngine> engine = record->engine;
+    engine->loaded = true;
     vmScript& vm = engine->vm;
     vm.code = record->code;
     vm.format.wideTexts = record->version >= 9;
@@ -152,7 +160,6 @@ scriptEngineHooks ScriptEngineHooks() {
     for (const objEntry& object : record->objects) vm.format.objectKinds.push_back(object.type);
     vm.listenerPresent = record->listenerPresent;
     vm.listenerAddress = record->listenerAddress;
-    vm.cache = vmDecodeCache{};  // the code is new: nothing decoded from it yet
     VmThreadRun(vm, *vm.threads[0], 0);
   };
   hooks.threadExists = [](int32_t scriptId, int32_t threadId) { return ThreadOf(scriptId, threadId) != nullptr; };

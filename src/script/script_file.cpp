@@ -72,6 +72,15 @@ bool ScriptFileLoad(int32_t scriptId, const std::string& fileName) {
     LogError("ScriptFileLoad - Unable to open script file \"" + fileName + "\".");
     return false;
   }
+  if (!record->fileName.empty()) {
+    // A record read before: its objects, names and code give way to the new file's.
+    script fresh;
+    fresh.id = record->id;
+    fresh.pointerSet = InputMenuControlSet();
+    fresh.engine = std::move(record->engine);
+    ScriptReleaseAssets(*record);
+    *record = std::move(fresh);
+  }
   record->fileName = fileName;
   ByteReader in(bytes);
   if (!ScriptFileParse(in, *record)) return false;

@@ -102,9 +102,30 @@ TEST_F(ScriptEngineTest, MainThreadForksWaitsAndTheListenerHearsEvents) {
   EXPECT_EQ(events.size(), 2u);
 }
 
-// A routine that unloads its own script mid-run: the threads being run stay alive until the
-// run is over, and later host calls answer neutrally.
-TEST_F(ScriptEngineTest, ScriptUnloadedByItsOwnRoutine) {
+// A routine that reads a new file into its own script or unloads it mid-run: the threads being
+// run stay alive until the run is over, and later host calls answer for the new state.
+TEST_F(ScriptEngineTest, ScriptReloadedOrUnloadedByItsOwnRoutine) {
+  std::vector<std::string> marks;
+  ASSERT_TRUE(ScriptAppRoutineRegister("Mark", [&](int32_t scriptId, int32_t threadId) {
+    marks.push_back(ScriptParameterGetText(scriptId, threadId, 1));
+    return 1;
+  }));
+  scriptFile next = WithCode("Push \"new\"\nCallAppRoutine 0\nWait\n");
+  next.routines = {"Mark"};
+  const std::string nextName = Put("next.vmc", WriteScriptFileText(next));
+  ASSERT_TRUE(ScriptAppRoutineRegister("Reload", [&](int32_t scriptId, int32_t) {
+    return ScriptFileLoad(scriptId, nextName) ? 1 : 0;
+  }));
+  scriptFile first = WithCode("Push \"old\"\nCallAppRoutine 0\nCallAppRoutine 1\nCallAppRoutine 0\n");
+  first.routines = {"Mark", "Reload"};
+  const int32_t reloaded = Load(first);
+  ASSERT_NE(reloaded, kNoId);
+  // The old thread is no longer the script's: its next routine call fails and it ends. The
+  // record holds the new file alone, and the new main thread waits.
+  EXPECT_EQ(marks, (std::vector<std::string>{"old", "new"}));
+  EXPECT_EQ(ScriptFind(reloaded)->appRoutineNames, (std::vector<std::string>{"Mark"}));
+  EXPECT_TRUE(ScriptMainThreadWaiting(reloaded));
+
   int32_t calls = 0;
   ASSERT_TRUE(ScriptAppRoutineRegister("Leave", [&](int32_t scriptId, int32_t threadId) {
     ++calls;
