@@ -2,6 +2,8 @@
 // routines, its threads fork and wait across updates, and its listener receives posted events.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "script/script_fixture.h"
 #include "script/vm_code.h"
 
@@ -138,6 +140,60 @@ TEST_F(ScriptEngineTest, ScriptReloadedOrUnloadedByItsOwnRoutine) {
   const int32_t id = Load(file);
   EXPECT_FALSE(ScriptExists(id));
   EXPECT_EQ(calls, 1);  // the second call finds no script and ends the thread
+}
+
+// Random attribute traffic on objects of every kind, through the joined engine: whatever the
+// numbers and values, nothing crashes and the script unloads cleanly.
+TEST_F(ScriptEngineTest, RandomAttributeCodeOnEveryKind) {
+  std::mt19937 random(20261208);
+  const std::vector<objEntry> objects = EveryKind();
+  vmCodeFormat format;
+  for (const objEntry& object : objects) format.objectKinds.push_back(object.type);
+  auto value = [&]() -> std::string {
+    switch (random() % 3) {
+      case 0: return std::to_string(static_cast<int32_t>(random() % 4001) - 2000);
+      case 1: return random() % 2 ? "true" : "false";
+      default: return random() % 2 ? "\"\"" : "\"x y z\"";
+    }
+  };
+  int32_t done = 0;  // operations that succeeded (a failed one ends only its own thread)
+  ASSERT_TRUE(ScriptAppRoutineRegister("AppScore", [&](int32_t, int32_t) { return ++done, 1; }));
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Each operation in a thread of its own: the main thread forks them all and ends.
+    std::string code;
+    for (int line = 0; line < 40; ++line) {
+      const int32_t object = static_cast<int32_t>(random() % (objects.size() + 1));
+      const int32_t attribute = random() % 8 == 0 ? 255 : static_cast<int32_t>(random() % 30);
+      const bool list = object < static_cast<int32_t>(objects.size()) && objects[object].type == kObjList;
+      const bool set = random() % 2 == 0;
+      const bool indexed = list && (set ? (attribute == 5 || attribute == 15 || attribute == 16)
+                                        : (attribute == 5 || attribute == 20 || attribute == 21));
+      const std::string index = indexed ? "#" + std::to_string(static_cast<int32_t>(random() % 6) - 1) : "";
+      const std::string next = "n" + std::to_string(line);
+      code += "Fork " + next + "\n";
+      if (random() % 4 == 0) code += "Wait\n";
+      if (set) {
+        code += "SetAttribute " + std::to_string(object) + ", " + std::to_string(attribute) + ", " +
+                (indexed ? index + ", " : "") + value() + "\n";
+      } else {
+        code += "GetAttribute " + std::to_string(object) + ", " + std::to_string(attribute) +
+                (indexed ? ", " + index : "") + "\nPop\n";
+      }
+      code += "CallAppRoutine 0\nReturn\n" + next + ":\n";
+    }
+    scriptFile file = EveryKindFile(16);
+    std::string error;
+    ASSERT_TRUE(VmAssembleCode(code, file.code, error, format)) << error << "\n" << code;
+    file.listenerPresent = 0;
+    LogCapture log;  // clamped frames and the like are logged
+    const int32_t id = Load(file);
+    ASSERT_NE(id, kNoId) << Joined(log);
+    for (int frame = 0; frame < 8; ++frame) ScriptUpdate(id);
+    ScriptUnload(id);
+    EXPECT_FALSE(ScriptExists(id));
+  }
+  EXPECT_GT(done, 60 * 40 / 10) << "a fair share of the operations reach the object model";
 }
 
 }  // namespace
