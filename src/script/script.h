@@ -11,7 +11,8 @@
 // Start and end
 
 // Version line "fwkScript - Version Alpha.0"; empties the script table and the four routine
-// tables; script ids count from 1 again.
+// tables; script ids count from 1 again; installs the interpreter's engine hooks (a caller may
+// replace them afterwards) and restarts the thread id counter.
 void ScriptStart();
 // Unloads every remaining script and empties the routine tables.
 void ScriptEnd();
@@ -45,6 +46,28 @@ struct scriptEngineHooks {
   std::function<void()> started;
 };
 void ScriptSetEngineHooks(scriptEngineHooks hooks);
+
+// ---------------------------------------------------------------------------------------------
+// Running scripts (threads: -1 names the main thread)
+
+// One frame of the script: resumes a waiting main thread, else the tick, the pointer and one turn
+// of every secondary thread. Nothing while the current state is paused or for an unknown id.
+void ScriptUpdate(int32_t scriptId);
+// Runs the listener with the event code and the upper-cased object name, when the script exists,
+// has a listener and its main thread is neither waiting nor running.
+void ScriptPostEvent(int32_t scriptId, int32_t code, const std::string& objectName);
+bool ScriptMainThreadWaiting(int32_t scriptId);
+// Parameter n of the thread is slot base - n (parameter 1 is what the script pushed last). Gets
+// convert the slot and give false, 0 or "" and sets give false when the script or thread does
+// not exist, the thread waits or the slot is outside the stack.
+bool ScriptParameterGetBool(int32_t scriptId, int32_t threadId, int32_t n);
+int32_t ScriptParameterGetInteger(int32_t scriptId, int32_t threadId, int32_t n);
+std::string ScriptParameterGetText(int32_t scriptId, int32_t threadId, int32_t n);
+bool ScriptParameterSetBool(int32_t scriptId, int32_t threadId, int32_t n, bool value);
+bool ScriptParameterSetInteger(int32_t scriptId, int32_t threadId, int32_t n, int32_t value);
+bool ScriptParameterSetText(int32_t scriptId, int32_t threadId, int32_t n, const std::string& value);
+// Writes the script's index in the table, id and threads with LogWrite. Unknown id: nothing.
+void ScriptThreadDump(int32_t scriptId);
 
 // ---------------------------------------------------------------------------------------------
 // App routine registry

@@ -31,6 +31,7 @@ void ScriptStart() {
   LogVersion("fwkScript - Version Alpha.0");
   gScripts.Reset();
   ScriptAppRoutinesClear();
+  gHooks = ScriptEngineHooks();
   if (gHooks.started) gHooks.started();
 }
 
@@ -70,6 +71,15 @@ bool ScriptFileLoad(int32_t scriptId, const std::string& fileName) {
   if (!DataFileReadAll(fileName, bytes)) {
     LogError("ScriptFileLoad - Unable to open script file \"" + fileName + "\".");
     return false;
+  }
+  if (!record->fileName.empty()) {
+    // A record read before: its objects, names and code give way to the new file's.
+    script fresh;
+    fresh.id = record->id;
+    fresh.pointerSet = InputMenuControlSet();
+    fresh.engine = std::move(record->engine);
+    ScriptReleaseAssets(*record);
+    *record = std::move(fresh);
   }
   record->fileName = fileName;
   ByteReader in(bytes);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -241,8 +242,10 @@ struct eventObject {
   bool operator==(const eventObject&) const = default;
 };
 
-// One loaded script. The interpreter keeps the script's threads beside this record, reached
-// through the hooks of scriptEngineHooks.
+// A script's interpreter state and host (script_engine.cpp).
+struct scriptEngine;
+
+// One loaded script. Its interpreter state is made by the engine hooks when the record is created.
 struct script {
   int32_t id = kNoId;
   std::string fileName;
@@ -260,6 +263,7 @@ struct script {
   int32_t pointerSet = kNoId;
   int32_t pointerX = 0, pointerY = 0;
   int32_t nextTick = 0;
+  std::shared_ptr<scriptEngine> engine;
 };
 
 // The record of a loaded script; nullptr when there is none.
@@ -300,6 +304,9 @@ const objectKind* ScriptObjectKindFind(int32_t type);
 const void* ScriptObjectFieldAt(const objEntry& object, const objectField& field);
 // Reads a whole script file (version to code) into the record; false after one log line.
 bool ScriptFileParse(ByteReader& in, script& record);
+
+// The hooks that join the loader to the interpreter (installed by ScriptStart).
+scriptEngineHooks ScriptEngineHooks();
 
 // ---------------------------------------------------------------------------------------------
 // Routine tables

@@ -14,6 +14,7 @@
 #include "image/image.h"
 #include "input/input.h"
 #include "platform/platform.h"
+#include "script/script.h"
 #include "state/state.h"
 
 namespace {
@@ -42,7 +43,6 @@ void InputEndStep() {
 }
 
 // The order in which the units start. Each start registers its version line with the log.
-// The script unit takes its place after audio when it is built.
 constexpr UnitSteps kUnits[] = {
     {DataFileStart, DataFileEnd},
     {UtilStart, UtilEnd},
@@ -58,6 +58,7 @@ constexpr UnitSteps kUnits[] = {
     {StateStart, StateEnd},
     {MatStart, MatEnd},
     {AudioStart, AudioEnd},
+    {ScriptStart, ScriptEnd},
 };
 
 // How far the start got, so the end steps run for exactly the started units.

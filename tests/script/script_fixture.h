@@ -23,14 +23,6 @@
 
 namespace tftest {
 
-// Asset names as script files write them.
-inline const std::string kPictureA = "Bin\\Art\\a.tga";  // 16 x 8
-inline const std::string kPictureB = "Bin\\Art\\b.tga";  // 8 x 4
-inline const std::string kFont = "Bin\\Fonts\\blocks.fot";  // 8 high, every character 6 wide
-inline const std::string kMat = "Bin\\Maps\\m.mat";  // 2 x 1: regions "DOOR" and "WALL"
-inline constexpr int32_t kGlyphWidth = 6;
-inline constexpr int32_t kFontHeight = 8;
-
 inline void SavePicture(const std::string& path, int32_t width, int32_t height, uint32_t colour) {
   imageData* image = nullptr;
   ImageNew(image);
@@ -54,12 +46,6 @@ inline void SaveBlockFont(const std::string& path) {
   for (int32_t i = 0; i < count; ++i) font.widths[static_cast<size_t>(i)] = kGlyphWidth;
   font.glyphCount = count;
   ASSERT_TRUE(FontFileWrite(path, font));
-}
-
-inline std::string MatFile() {
-  auto entry = [](uint32_t colour, const std::string& name) { return LE32(colour) + char(name.size()) + name; };
-  return std::string("MAT") + char(1) + char(0) + LE32(2) + LE32(1) + char(2) + entry(0xFF0000, "DOOR") +
-         entry(0x00FF00, "WALL") + LE16(1) + char(0) + LE16(1) + char(1);
 }
 
 // The captured lines, one a line, for failure messages.

@@ -82,9 +82,9 @@ TEST_F(ScriptRoutinesTest, RunningRoutinesAndItsRefusals) {
   const int32_t id = Script({"AppOk", "appzero", "AppTwo", "AppBound", "AppRenderDialog", "AppLater"});
   ASSERT_NE(id, kNoId);
   LogCapture log;
-  EXPECT_TRUE(ScriptAppRoutineRun(id, 12, 0));
+  EXPECT_TRUE(ScriptAppRoutineRun(id, -1, 0));
   EXPECT_EQ(seenScript, id);
-  EXPECT_EQ(seenThread, 12);
+  EXPECT_EQ(seenThread, -1);
   EXPECT_FALSE(ScriptAppRoutineRun(id, -1, 1)) << "a result of 0 fails the caller";
   EXPECT_FALSE(ScriptAppRoutineRun(id, -1, 2)) << "only 1 is success";
   EXPECT_TRUE(ScriptAppRoutineRun(id, -1, 3));
@@ -98,6 +98,7 @@ TEST_F(ScriptRoutinesTest, RunningRoutinesAndItsRefusals) {
   EXPECT_FALSE(ScriptAppRoutineRun(id, -1, 6));
   EXPECT_FALSE(ScriptAppRoutineRun(id, -1, -1));
   EXPECT_FALSE(ScriptAppRoutineRun(id + 1, -1, 0));
+  EXPECT_FALSE(ScriptAppRoutineRun(id, 12, 0)) << "the script has no thread 12";
   scriptEngineHooks hooks;
   hooks.threadExists = [](int32_t, int32_t thread) { return thread == -1; };
   ScriptSetEngineHooks(hooks);

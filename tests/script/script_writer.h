@@ -9,6 +9,7 @@
 
 #include "core/bytes.h"
 #include "script/script_internal.h"
+#include "support/test_support.h"
 
 namespace tftest {
 
@@ -31,6 +32,26 @@ void WriteFrameSet(ByteWriter& out, int32_t version, const frameSet& set);
 void WriteScriptObject(ByteWriter& out, int32_t version, const objEntry& object);
 std::vector<uint8_t> WriteScriptFile(const scriptFile& file);
 std::string WriteScriptFileText(const scriptFile& file);
+
+// Asset names as script files write them.
+inline const std::string kPictureA = "Bin\\Art\\a.tga";  // 16 x 8
+inline const std::string kPictureB = "Bin\\Art\\b.tga";  // 8 x 4
+inline const std::string kFont = "Bin\\Fonts\\blocks.fot";  // 8 high, every character 6 wide
+inline const std::string kMat = "Bin\\Maps\\m.mat";  // 2 x 1: regions "DOOR" and "WALL"
+inline constexpr int32_t kGlyphWidth = 6;
+inline constexpr int32_t kFontHeight = 8;
+
+// The bytes of kMat.
+inline std::string MatFile() {
+  auto entry = [](uint32_t colour, const std::string& name) { return LE32(colour) + char(name.size()) + name; };
+  return std::string("MAT") + char(1) + char(0) + LE32(2) + LE32(1) + char(2) + entry(0xFF0000, "DOOR") +
+         entry(0x00FF00, "WALL") + LE16(1) + char(0) + LE16(1) + char(1);
+}
+
+// One object of each kind (and one of an unknown kind) with a distinct value in every field, in
+// lower and mixed case where the loader upper-cases; and a file of the version holding them.
+std::vector<objEntry> EveryKind();
+scriptFile EveryKindFile(int32_t version);
 
 // A frame set of `frames` frames, each with the listed images and an optional mat.
 frameSet FramesOf(const std::vector<std::vector<std::string>>& frames, const std::string& mat = "");

@@ -117,7 +117,8 @@ TEST_F(Startup, WindowedRunShowsTheSplashThenPlaysAndSavesItsVideoSettings) {
       "    fwkGraphics - Version Alpha.0\r\n"
       "    fwkState - Version Alpha.0\r\n"
       "    fwkMat - Version 1.0\r\n"
-      "    fwkAudio - Version 1.0\r\n";
+      "    fwkAudio - Version 1.0\r\n"
+      "    fwkScript - Version Alpha.0\r\n";
   EXPECT_NE(log.find("\r\n" + versions), std::string::npos) << log;
   const std::string search =
       "GameInitDisplay - Begin\r\n"

@@ -1,8 +1,11 @@
-// vmc disasm: every object kind's fields as its version holds them, the code in text form, and
-// refusals.
+// vmc disasm and asm: every object kind's fields as its version holds them, the code in text form,
+// the round trip back to the same bytes, and refusals.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "script/script_writer.h"
+#include "script/vm_code.h"
 #include "support/test_support.h"
 
 namespace {
@@ -35,14 +38,14 @@ TEST(VmcTool, DisassemblesTheObjectsAndTheCode) {
   const std::string& out = result.out;
   for (const std::string& line : {
            std::string("version 16\nroutines 1\n  routine 0 \"AppScore\"\nobjects 4\n"),
-           std::string("object 0 Button \"PLAY\" display 2 order 4\n  left: -3\n  top: 0\n  frame: 0\n  visible: 1\n"),
+           std::string("object 0 Button \"play\" display 2 order 4\n  left: -3\n  top: 0\n  frame: 0\n  visible: 1\n"),
            std::string("  font file name: \"\"\n  text: \"Go\"\n"),
            std::string("  frames:\n    blend 0 memory 0 count 1\n    frame 0 mat \"m.mat\" images 2\n"
                        "      image \"Bin\\\\Art\\\\a.tga\"\n      image \"b\\\"c\"\n"),
-           std::string("object 1 Atex \"WATER\" display 2 order 1\n"),
+           std::string("object 1 Atex \"water\" display 2 order 1\n"),
            std::string("  triangles: 1\n    triangle 0: 1 2 3 4 5 6 7 8 9 10 11 12\n"),
-           std::string("  cameraX: 0\n  cameraY: 0\n  objectCount: 1\n    name \"PLAY\"\n"),
-           std::string("object 3 type 13 \"ODD\" display 2 order 9\nlistener 1 address 17\n"),
+           std::string("  cameraX: 0\n  cameraY: 0\n  objectCount: 1\n    name \"play\"\n"),
+           std::string("object 3 type 13 \"odd\" display 2 order 9\nlistener 1 address 17\n"),
        }) {
     EXPECT_NE(out.find(line), std::string::npos) << line << "\n--- in ---\n" << out;
   }
@@ -56,7 +59,7 @@ TEST(VmcTool, DisassemblesTheObjectsAndTheCode) {
   ASSERT_TRUE(WriteFile(dir / "old.vmc", WriteScriptFileText(file)));
   const runResult old = Vmc({"disasm", dir / "old.vmc"});
   ASSERT_EQ(old.status, 0) << old.err;
-  EXPECT_NE(old.out.find("object 0 Button \"PLAY\" display 2\n"), std::string::npos) << old.out;
+  EXPECT_NE(old.out.find("object 0 Button \"play\" display 2\n"), std::string::npos) << old.out;
   EXPECT_EQ(old.out.find("text:"), std::string::npos) << old.out;
   EXPECT_NE(old.out.find("    blend 0 memory 0 count 1\n    frame 0 images 2\n"), std::string::npos) << old.out;
 }
@@ -73,6 +76,120 @@ TEST(VmcTool, RefusesBrokenFilesAndWrongArguments) {
   EXPECT_EQ(Vmc({"disasm", dir / "missing.vmc"}).status, 1);
   EXPECT_EQ(Vmc({"disasm"}).status, 2);
   EXPECT_EQ(Vmc({"compile", "x"}).status, 2);
+  EXPECT_EQ(Vmc({"asm", "x"}).status, 2);
+}
+
+// disasm then asm gives the file back byte for byte: every kind in every sample version, and a
+// file holding what the loader reads loosely (letter case, flag bytes above 1, code bytes that
+// are no instruction, bytes after the code).
+TEST(VmcTool, AssemblesThePrintedFormBackToTheSameBytes) {
+  TempDir dir;
+  std::vector<std::string> files;
+  for (int32_t v : {3, 4, 9, 10, 13, 16}) files.push_back(WriteScriptFileText(EveryKindFile(v)));
+  scriptFile loose = EveryKindFile(16);
+  loose.code = {0x19, 0x02, 0x02, 0x00, 'o', 'k', 0x3F, 0xFF, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x02};
+  std::string bytes = WriteScriptFileText(loose) + "after";
+  // Button "play": after its name, display, order, left, top and frame comes visible, set to 2.
+  bytes[bytes.find("\x04play") + 5 + 1 + 4 * 4] = 2;
+  files.push_back(bytes);
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE("file " + std::to_string(i));
+    ASSERT_TRUE(WriteFile(dir / "in.vmc", files[i]));
+    const runResult text = Vmc({"disasm", dir / "in.vmc"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    ASSERT_TRUE(WriteFile(dir / "in.txt", text.out));
+    const runResult back = Vmc({"asm", dir / "in.txt", dir / "out.vmc"});
+    ASSERT_EQ(back.status, 0) << back.err << "\n" << text.out;
+    EXPECT_EQ(ReadFile(dir / "out.vmc"), files[i]) << text.out;
+  }
+  const runResult loosely = Vmc({"disasm", dir / "in.vmc"});
+  EXPECT_NE(loosely.out.find("  visible: 2\n"), std::string::npos) << loosely.out;
+  EXPECT_NE(loosely.out.find("trailing 5 0x61 0x66 0x74 0x65 0x72\n"), std::string::npos) << loosely.out;
+
+  // An edit that does not read names its line; nothing is written.
+  std::string text = loosely.out;
+  text.replace(text.find("  visible: 2"), 12, "  visible: 256");
+  ASSERT_TRUE(WriteFile(dir / "bad.txt", text));
+  const runResult bad = Vmc({"asm", dir / "bad.txt", dir / "bad.vmc"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("line 10: expected visible: N (0 to 255)"), std::string::npos) << bad.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "bad.vmc"));
+  ASSERT_TRUE(WriteFile(dir / "code.txt", "version 16\nroutines 0\nobjects 0\nlistener 0 address 0\ncode 0\nPush\n"));
+  const runResult code = Vmc({"asm", dir / "code.txt", dir / "code.vmc"});
+  EXPECT_EQ(code.status, 1);
+  EXPECT_NE(code.err.find("line 6:"), std::string::npos) << code.err;
+  EXPECT_EQ(Vmc({"asm", dir / "missing.txt", dir / "x.vmc"}).status, 1);
+}
+
+// A script file whose code is the main part followed by the listener (when there is one).
+std::string RunScript(const std::vector<std::string>& routines, const std::string& main,
+                      const std::string& listener = "", std::vector<objEntry> objects = {}) {
+  scriptFile file;
+  file.routines = routines;
+  file.objects = std::move(objects);
+  std::vector<uint8_t> head;
+  std::string error;
+  EXPECT_TRUE(VmAssembleCode(main, head, error)) << error;
+  EXPECT_TRUE(VmAssembleCode(main + listener, file.code, error)) << error;
+  file.listenerPresent = listener.empty() ? 0 : 1;
+  file.listenerAddress = static_cast<int32_t>(head.size());
+  return WriteScriptFileText(file);
+}
+
+// vmc run: the main thread at load, waits across frames, posted events in their frames and
+// order, assets below the root, "Quit", "Fail" and the refusals.
+TEST(VmcTool, RunsScriptsHeadless) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFile(dir / "Bin/Maps/m.mat", MatFile()));
+  objEntry mat = ObjectHead(kObjMat, "regions");
+  mat.mat.fileName = kMat;
+  ASSERT_TRUE(WriteFile(dir / "events.vmc",
+                        RunScript({"Print"},
+                                  // The region at (1, 0) of the map, then a wait for the next frame.
+                                  "Push \"\"\nPush 0\nPush 1\nPush \"Regions\"\nCallSystemRoutine 40\n"
+                                  "Pop\nPop\nPop\nCallAppRoutine 0\nPop\n"
+                                  "Push \"start\"\nCallAppRoutine 0\nWait\n"
+                                  "Push \"resumed\"\nCallAppRoutine 0\nReturn\n",
+                                  "Push [b-2]\nCallAppRoutine 0\nPop\nPush [b-1]\nCallAppRoutine 0\nPop\nReturn\n",
+                                  {mat})));
+  // Frame 1's event finds the main thread waiting and is dropped.
+  const runResult events = Vmc({"run", dir / "events.vmc", "--frames", "3", "--post", "1", "4", "early", "--post",
+                                "2", "5", "knob", "--post", "2", "6", "two", "--root", dir.path()});
+  EXPECT_EQ(events.status, 0) << events.err;
+  EXPECT_EQ(events.out, "WALL\nstart\nresumed\nKNOB\n5\nTWO\n6\n") << events.err;
+  EXPECT_NE(events.err.find("Application \""), std::string::npos) << "the log goes to standard error";
+
+  // Counts once a frame and quits at 3: the run ends after that frame, before --frames.
+  ASSERT_TRUE(WriteFile(dir / "quit.vmc",
+                        RunScript({"Print", "Quit"},
+                                  "Push 0\nagain:\nAdd 1, [b+0]\nJumpLess [b+0], 3, show\nCallAppRoutine 1\n"
+                                  "show:\nPush [b+0]\nCallAppRoutine 0\nPop\nWait\nJump again\n")));
+  const runResult quit = Vmc({"run", dir / "quit.vmc", "--frames", "10"});
+  EXPECT_EQ(quit.status, 0) << quit.err;
+  EXPECT_EQ(quit.out, "1\n2\n3\n");
+
+  // "Fail" ends the thread; one frame by default.
+  ASSERT_TRUE(WriteFile(dir / "fail.vmc", RunScript({"Print", "Fail"},
+                                                     "Push \"a\"\nCallAppRoutine 0\nCallAppRoutine 1\n"
+                                                     "CallAppRoutine 0\n")));
+  const runResult fail = Vmc({"run", dir / "fail.vmc"});
+  EXPECT_EQ(fail.status, 0) << fail.err;
+  EXPECT_EQ(fail.out, "a\n");
+
+  ASSERT_TRUE(WriteFile(dir / "new.vmc", LE32(17)));
+  const runResult refused = Vmc({"run", dir / "new.vmc"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("Error: ScriptFileLoad - Script uses unsupported features."), std::string::npos)
+      << refused.err;
+  const runResult missing = Vmc({"run", dir / "missing.vmc"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("vmc: "), std::string::npos);
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"run"}, {"run", dir / "fail.vmc", "--frames", "-1"},
+        {"run", dir / "fail.vmc", "--post", "0", "1", "x"}, {"run", dir / "fail.vmc", "--post", "1", "1"},
+        {"run", dir / "fail.vmc", "--frames"}, {"run", dir / "fail.vmc", "extra.vmc"}}) {
+    EXPECT_EQ(Vmc(wrong).status, 2) << wrong.size();
+  }
 }
 
 }  // namespace

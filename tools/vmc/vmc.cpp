@@ -3,33 +3,60 @@
 //   vmc disasm FILE   prints a compiled script: its version, app routine names, every object
 //                     with the fields its version holds (in file order, named as the loader's
 //                     messages name them), the listener and the code
+//   vmc asm TEXT OUT  writes the file that the printed form TEXT describes
+//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]
+//                     runs a script headless: the units start on SDL's offscreen driver with a
+//                     1280 x 720 display (id 1) and a current state that is not paused; the app
+//                     routines "Print" (parameter 1 as a line on standard output), "Fail"
+//                     (fails the caller) and "Quit" (the run ends after this frame) are there;
+//                     the script is loaded, then each frame posts its events in the order given,
+//                     updates the script and renders (a clear and a swap). Asset names are found
+//                     below DIR (the program folder; default the current folder). Every log line
+//                     is also written to standard error. Exit 1 when the load fails.
 //
-// Values are printed as the loader holds them: object names, camera names and list kinds
-// upper-cased. Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes outside
-// printable ASCII. The code follows in the interpreter's text form (VmDisassembleCode).
+// Values are printed as the file holds them (the loader upper-cases names; flag bytes are
+// printed as numbers). Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes
+// outside printable ASCII. The code follows in the interpreter's text form (VmDisassembleCode);
+// bytes after the code, which the loader ignores, end the text as "trailing N 0xHH ...". So
+// disasm followed by asm gives every file that loads back byte for byte.
 //
-// Exit status: 0 on success, 1 when the file cannot be read or parsed, 2 for wrong arguments.
+// Exit status: 0 on success, 1 when the file cannot be read, parsed or written, 2 for wrong
+// arguments.
 #include <unistd.h>
 
+#include <cctype>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/bytes.h"
+#include "core/file_replace.h"
 #include "core/log.h"
 #include "core/util.h"
+#include "graphics/graphics.h"
+#include "platform/platform.h"
+#include "script/script.h"
 #include "script/script_internal.h"
+#include "shell/shell.h"
+#include "shell/units.h"
+#include "state/state.h"
 #include "script/vm_code.h"
 
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: vmc disasm FILE   print the objects and code of a compiled script\n");
+  std::fprintf(stderr,
+               "usage: vmc disasm FILE      print the objects and code of a compiled script\n"
+               "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n"
+               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]\n"
+               "                            run a compiled script headless for N frames (default 1)\n");
   return 2;
 }
 
@@ -50,86 +77,119 @@ std::string Quote(const std::string& text) {
   return out + "\"";
 }
 
-void Line(int indent, const std::string& text) { std::printf("%*s%s\n", indent * 2, "", text.c_str()); }
-
-void PrintFrames(int32_t version, const frameSet& set) {
-  std::string head = "count " + std::to_string(set.frames.size());
-  if (version >= 3) head = "memory " + std::to_string(set.memory ? 1 : 0) + " " + head;
-  if (version >= 2) head = "blend " + std::to_string(set.blend) + " " + head;
-  Line(2, head);
-  for (size_t f = 0; f < set.frames.size(); ++f) {
-    const frame& item = set.frames[f];
-    std::string text = "frame " + std::to_string(f);
-    if (version >= 8) text += " mat " + Quote(item.mat);
-    Line(2, text + " images " + std::to_string(item.images.size()));
-    for (const std::string& image : item.images) Line(3, "image " + Quote(image));
-  }
+void Line(std::string& out, int indent, const std::string& text) {
+  out.append(static_cast<size_t>(indent) * 2, ' ');
+  out += text;
+  out += '\n';
 }
 
-void PrintField(int32_t version, const objectField& field, const void* at) {
-  const std::string name = std::string(field.name) + ":";
-  switch (field.type) {
-    case kFieldI32: Line(1, name + " " + std::to_string(*static_cast<const int32_t*>(at))); break;
-    case kFieldU8: Line(1, name + " " + std::to_string(*static_cast<const uint8_t*>(at))); break;
-    case kFieldBool: Line(1, name + " " + (*static_cast<const bool*>(at) ? "1" : "0")); break;
-    case kFieldText:
-    case kFieldListKind: Line(1, name + " " + Quote(*static_cast<const std::string*>(at))); break;
-    case kFieldFrames:
-      Line(1, name);
-      PrintFrames(version, *static_cast<const frameSet*>(at));
-      break;
-    case kFieldTriangles: {
-      const auto& triangles = *static_cast<const std::vector<atexTriangle>*>(at);
-      Line(1, name + " " + std::to_string(triangles.size()));
-      for (size_t t = 0; t < triangles.size(); ++t) {
-        std::string text = "triangle " + std::to_string(t) + ":";
-        for (int32_t value : triangles[t]) text += " " + std::to_string(value);
-        Line(2, text);
+// ---------------------------------------------------------------------------------------------
+// Printing: the file read a second time, field by field through the loader's format table, so
+// every value is printed as the file holds it (letter case, flag bytes other than 0 and 1). The
+// loader has read the file first, so the structure is known to be whole.
+
+class filePrinter {
+ public:
+  filePrinter(const std::vector<uint8_t>& bytes, std::string& out) : in_(bytes), out_(out) {}
+
+  void Print() {
+    const int32_t version = in_.I32();
+    version_ = version;
+    format_.wideTexts = version >= 9;
+    Line(out_, 0, "version " + std::to_string(version));
+    const int32_t routines = in_.I32();
+    Line(out_, 0, "routines " + std::to_string(routines));
+    for (int32_t i = 0; i < routines; ++i) Line(out_, 1, "routine " + std::to_string(i) + " " + Quote(Text()));
+    const int32_t objects = in_.I32();
+    Line(out_, 0, "objects " + std::to_string(objects));
+    for (int32_t i = 0; i < objects; ++i) PrintObject(i);
+    const int32_t listener = in_.U8();
+    const int32_t address = in_.I32();
+    Line(out_, 0, "listener " + std::to_string(listener) + " address " + std::to_string(address));
+    const int32_t size = in_.I32();
+    Line(out_, 0, "code " + std::to_string(size));
+    const std::vector<uint8_t> code(in_.Here(), in_.Here() + size);
+    in_.Skip(static_cast<size_t>(size));
+    out_ += VmDisassembleCode(code, format_);
+    if (!in_.AtEnd()) {
+      // Bytes after the code: the loader ignores them, they are kept for the round trip.
+      std::string text = "trailing " + std::to_string(in_.Remaining());
+      while (!in_.AtEnd()) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, " 0x%02X", in_.U8());
+        text += hex;
       }
-      break;
+      Line(out_, 0, text);
     }
-    case kFieldNames: {
-      const auto& names = *static_cast<const std::vector<std::string>*>(at);
-      Line(1, name + " " + std::to_string(names.size()));
-      for (const std::string& each : names) Line(2, "name " + Quote(each));
-      break;
-    }
-    default: break;
   }
-}
 
-// The code in the interpreter's text form, decoded as this file's version and objects read it.
-void PrintCode(const script& s) {
-  Line(0, "code " + std::to_string(s.code.size()));
-  vmCodeFormat format;
-  format.wideTexts = s.version >= 9;
-  for (const objEntry& object : s.objects) format.objectKinds.push_back(object.type);
-  std::fputs(VmDisassembleCode(s.code, format).c_str(), stdout);
-}
+ private:
+  std::string Text() { return in_.Text(in_.U8()); }
 
-void Print(const script& s) {
-  Line(0, "version " + std::to_string(s.version));
-  Line(0, "routines " + std::to_string(s.appRoutineNames.size()));
-  for (size_t i = 0; i < s.appRoutineNames.size(); ++i) {
-    Line(1, "routine " + std::to_string(i) + " " + Quote(s.appRoutineNames[i]));
-  }
-  Line(0, "objects " + std::to_string(s.objects.size()));
-  for (size_t i = 0; i < s.objects.size(); ++i) {
-    const objEntry& object = s.objects[i];
-    const objectKind* kind = ScriptObjectKindFind(object.type);
-    std::string head = "object " + std::to_string(i) + " " +
-                       (kind ? std::string(kind->name) : "type " + std::to_string(object.type)) + " " +
-                       Quote(object.name) + " display " + std::to_string(object.displayId);
-    if (s.version >= 4) head += " order " + std::to_string(object.order);
-    Line(0, head);
-    if (kind == nullptr) continue;
+  void PrintObject(int32_t index) {
+    const int32_t type = in_.I32();
+    const objectKind* kind = ScriptObjectKindFind(type);
+    format_.objectKinds.push_back(type);
+    std::string head = "object " + std::to_string(index) + " " +
+                       (kind ? std::string(kind->name) : "type " + std::to_string(type)) + " " + Quote(Text());
+    head += " display " + std::to_string(in_.U8());
+    if (version_ >= 4) head += " order " + std::to_string(in_.I32());
+    Line(out_, 0, head);
+    if (kind == nullptr) return;
     for (const objectField& field : kind->fields) {
-      if (s.version >= field.since) PrintField(s.version, field, ScriptObjectFieldAt(object, field));
+      if (version_ >= field.since) PrintField(field);
     }
   }
-  Line(0, "listener " + std::to_string(s.listenerPresent) + " address " + std::to_string(s.listenerAddress));
-  PrintCode(s);
-}
+
+  void PrintField(const objectField& field) {
+    const std::string name = std::string(field.name) + ":";
+    switch (field.type) {
+      case kFieldI32: Line(out_, 1, name + " " + std::to_string(in_.I32())); break;
+      case kFieldU8:
+      case kFieldBool: Line(out_, 1, name + " " + std::to_string(in_.U8())); break;
+      case kFieldText:
+      case kFieldListKind: Line(out_, 1, name + " " + Quote(Text())); break;
+      case kFieldFrames: {
+        Line(out_, 1, name);
+        std::string head;
+        if (version_ >= 2) head += "blend " + std::to_string(in_.U8()) + " ";
+        if (version_ >= 3) head += "memory " + std::to_string(in_.U8()) + " ";
+        const int32_t count = in_.I32();
+        Line(out_, 2, head + "count " + std::to_string(count));
+        for (int32_t f = 0; f < count; ++f) {
+          std::string text = "frame " + std::to_string(f);
+          if (version_ >= 8) text += " mat " + Quote(Text());
+          const int32_t images = in_.I32();
+          Line(out_, 2, text + " images " + std::to_string(images));
+          for (int32_t i = 0; i < images; ++i) Line(out_, 3, "image " + Quote(Text()));
+        }
+        break;
+      }
+      case kFieldTriangles: {
+        const int32_t count = in_.I32();
+        Line(out_, 1, name + " " + std::to_string(count));
+        for (int32_t t = 0; t < count; ++t) {
+          std::string text = "triangle " + std::to_string(t) + ":";
+          for (int c = 0; c < 12; ++c) text += " " + std::to_string(in_.I32());
+          Line(out_, 2, text);
+        }
+        break;
+      }
+      case kFieldNames: {
+        const int32_t count = in_.I32();
+        Line(out_, 1, name + " " + std::to_string(count));
+        for (int32_t i = 0; i < count; ++i) Line(out_, 2, "name " + Quote(Text()));
+        break;
+      }
+      default: break;
+    }
+  }
+
+  ByteReader in_;
+  std::string& out_;
+  int32_t version_ = 0;
+  vmCodeFormat format_;  // follows from the version and the object kinds read
+};
 
 int Disassemble(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -161,13 +221,472 @@ int Disassemble(const std::string& path) {
     std::fprintf(stderr, "vmc: %s: %s\n", path.c_str(), failure.c_str());
     return 1;
   }
-  Print(record);
+  std::string text;
+  filePrinter printer(bytes, text);
+  printer.Print();
+  std::fputs(text.c_str(), stdout);
   return 0;
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// Assembling: the printed form read back line by line, in the order the printer writes it.
+
+// One line of the head being read: words, numbers and quoted texts separated by spaces.
+class lineScan {
+ public:
+  explicit lineScan(const std::string& text) : text_(text) {}
+
+  // The exact word (which may hold spaces, as field names do), then a space or the line's end.
+  bool Word(const std::string& word) {
+    Spaces();
+    if (text_.compare(at_, word.size(), word) != 0) return false;
+    const size_t after = at_ + word.size();
+    if (after < text_.size() && text_[after] != ' ') return false;
+    at_ = after;
+    return true;
+  }
+  // A decimal number, then a space or the line's end; with `colon`, then a ':' instead.
+  bool Number(int64_t& value, int64_t low, int64_t high, bool colon = false) {
+    Spaces();
+    size_t end = at_;
+    if (end < text_.size() && text_[end] == '-') ++end;
+    const size_t digits = end;
+    while (end < text_.size() && std::isdigit(static_cast<unsigned char>(text_[end])) && end - digits < 12) ++end;
+    if (end == digits) return false;
+    if (colon ? (end >= text_.size() || text_[end] != ':') : (end < text_.size() && text_[end] != ' ')) return false;
+    value = std::stoll(text_.substr(at_, end - at_));
+    at_ = colon ? end + 1 : end;
+    return value >= low && value <= high;
+  }
+  // A byte written 0xHH.
+  bool HexByte(uint8_t& value) {
+    Spaces();
+    if (text_.compare(at_, 2, "0x") != 0 || at_ + 4 > text_.size() ||
+        !std::isxdigit(static_cast<unsigned char>(text_[at_ + 2])) ||
+        !std::isxdigit(static_cast<unsigned char>(text_[at_ + 3])) ||
+        (at_ + 4 < text_.size() && text_[at_ + 4] != ' ')) {
+      return false;
+    }
+    value = static_cast<uint8_t>(std::stoi(text_.substr(at_ + 2, 2), nullptr, 16));
+    at_ += 4;
+    return true;
+  }
+  bool Quoted(std::string& out) {
+    Spaces();
+    if (at_ >= text_.size() || text_[at_] != '"') return false;
+    out.clear();
+    for (size_t i = at_ + 1; i < text_.size(); ++i) {
+      const char c = text_[i];
+      if (c == '"') {
+        at_ = i + 1;
+        return true;
+      }
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (i + 1 >= text_.size()) return false;
+      const char next = text_[++i];
+      if (next == '\\' || next == '"') {
+        out += next;
+      } else if (next == 'x' && i + 2 < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[i + 1])) &&
+                 std::isxdigit(static_cast<unsigned char>(text_[i + 2]))) {
+        out += static_cast<char>(std::stoi(text_.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        return false;
+      }
+    }
+    return false;
+  }
+  bool End() {
+    Spaces();
+    return at_ == text_.size();
+  }
+
+ private:
+  void Spaces() {
+    while (at_ < text_.size() && text_[at_] == ' ') ++at_;
+  }
+  const std::string& text_;
+  size_t at_ = 0;
+};
+
+inline constexpr int64_t kI32Low = INT32_MIN;
+inline constexpr int64_t kI32High = INT32_MAX;
+
+class fileAssembler {
+ public:
+  explicit fileAssembler(const std::string& text) {
+    size_t start = 0;
+    while (start <= text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines_.push_back(line);
+      start = end + 1;
+    }
+  }
+
+  // False with error() set to "line N: ..." at the first line that does not read.
+  bool Assemble(std::vector<uint8_t>& bytes) {
+    ByteWriter out(bytes);
+    int64_t version = 0, count = 0, value = 0;
+    if (!Next() || !scan_->Word("version") || !scan_->Number(version, kI32Low, kVersionHigh) || !scan_->End()) {
+      return Fail("expected version N");
+    }
+    version_ = static_cast<int32_t>(version);
+    format_.wideTexts = version_ >= 9;
+    out.I32(version_);
+    if (!Count("routines", count)) return false;
+    out.I32(static_cast<int32_t>(count));
+    for (int64_t i = 0; i < count; ++i) {
+      std::string name;
+      if (!Next() || !scan_->Word("routine") || !scan_->Number(value, 0, kI32High) || !Text(out, name) ||
+          !scan_->End()) {
+        return Fail("expected routine N \"name\"");
+      }
+    }
+    if (!Count("objects", count)) return false;
+    out.I32(static_cast<int32_t>(count));
+    for (int64_t i = 0; i < count; ++i) {
+      if (!Object(out)) return false;
+    }
+    int64_t listener = 0, address = 0;
+    if (!Next() || !scan_->Word("listener") || !scan_->Number(listener, 0, 255) || !scan_->Word("address") ||
+        !scan_->Number(address, kI32Low, kI32High) || !scan_->End()) {
+      return Fail("expected listener N address N");
+    }
+    out.U8(static_cast<uint8_t>(listener));
+    out.I32(static_cast<int32_t>(address));
+    // The count after "code" is informational: the code's size is what its text assembles to.
+    if (!Next() || !scan_->Word("code") || !scan_->Number(value, 0, kI32High) || !scan_->End()) {
+      return Fail("expected code N");
+    }
+    const size_t codeLine = at_;
+    std::string code;
+    while (at_ < lines_.size() && lines_[at_].rfind("trailing ", 0) != 0) code += lines_[at_++] + "\n";
+    std::vector<uint8_t> assembled;
+    std::string error;
+    if (!VmAssembleCode(code, assembled, error, format_)) {
+      int number = 0;
+      if (std::sscanf(error.c_str(), "line %d:", &number) == 1) {
+        error = "line " + std::to_string(number + static_cast<int>(codeLine)) + error.substr(error.find(':'));
+      }
+      error_ = error;
+      return false;
+    }
+    out.I32(static_cast<int32_t>(assembled.size()));
+    out.Bytes(assembled.data(), assembled.size());
+    if (at_ < lines_.size()) {
+      Next();
+      if (!scan_->Word("trailing") || !scan_->Number(count, 0, kI32High)) return Fail("expected trailing N 0xHH ...");
+      for (int64_t i = 0; i < count; ++i) {
+        uint8_t byte = 0;
+        if (!scan_->HexByte(byte)) return Fail("expected trailing byte 0xHH");
+        out.U8(byte);
+      }
+      if (!scan_->End()) return Fail("more trailing bytes than counted");
+    }
+    while (at_ < lines_.size()) {
+      if (Next()) return Fail("text after the trailing bytes");
+    }
+    return true;
+  }
+  const std::string& error() const { return error_; }
+
+ private:
+  static constexpr int64_t kVersionHigh = kScriptVersionMax;
+
+  // The next line that is not blank; false at the end of the text.
+  bool Next() {
+    while (at_ < lines_.size()) {
+      const std::string& line = lines_[at_++];
+      if (line.find_first_not_of(' ') == std::string::npos) continue;
+      scan_.emplace(line);
+      return true;
+    }
+    scan_.reset();
+    scan_.emplace(empty_);
+    return false;
+  }
+  bool Fail(const std::string& what) {
+    error_ = "line " + std::to_string(at_) + ": " + what;
+    return false;
+  }
+  bool Count(const std::string& word, int64_t& count) {
+    if (!Next() || !scan_->Word(word) || !scan_->Number(count, 0, kI32High) || !scan_->End()) {
+      return Fail("expected " + word + " N");
+    }
+    return true;
+  }
+  // A quoted text written with its byte length.
+  bool Text(ByteWriter& out, std::string& text) {
+    if (!scan_->Quoted(text) || text.size() > 255) return false;
+    out.U8(static_cast<uint8_t>(text.size()));
+    out.Text(text);
+    return true;
+  }
+  // A number of the given range written as an int32 or a byte.
+  bool Value(ByteWriter& out, bool byte) {
+    int64_t value = 0;
+    if (!scan_->Number(value, byte ? 0 : kI32Low, byte ? 255 : kI32High)) return false;
+    if (byte) {
+      out.U8(static_cast<uint8_t>(value));
+    } else {
+      out.I32(static_cast<int32_t>(value));
+    }
+    return true;
+  }
+
+  bool Object(ByteWriter& out) {
+    int64_t value = 0;
+    const char* expected = "expected object N KIND \"name\" display N order N";
+    if (!Next() || !scan_->Word("object") || !scan_->Number(value, 0, kI32High)) return Fail(expected);
+    const objectKind* kind = nullptr;
+    int64_t type = 0;
+    if (scan_->Word("type")) {
+      if (!scan_->Number(type, kI32Low, kI32High)) return Fail(expected);
+      kind = ScriptObjectKindFind(static_cast<int32_t>(type));
+      if (kind != nullptr) return Fail("type " + std::to_string(type) + " is written by its name");
+    } else {
+      for (const objectKind& each : ScriptObjectKinds()) {
+        if (scan_->Word(each.name)) {
+          kind = &each;
+          break;
+        }
+      }
+      if (kind == nullptr) return Fail(expected);
+      type = kind->type;
+    }
+    format_.objectKinds.push_back(static_cast<int32_t>(type));
+    out.I32(static_cast<int32_t>(type));
+    std::string name;
+    if (!Text(out, name) || !scan_->Word("display") || !Value(out, true)) return Fail(expected);
+    if (version_ >= 4 && (!scan_->Word("order") || !Value(out, false))) return Fail(expected);
+    if (!scan_->End()) return Fail(expected);
+    if (kind == nullptr) return true;
+    for (const objectField& field : kind->fields) {
+      if (version_ >= field.since && !Field(out, field)) return false;
+    }
+    return true;
+  }
+
+  bool Field(ByteWriter& out, const objectField& field) {
+    const std::string label = std::string(field.name) + ":";
+    const std::string expected = "expected " + label;
+    if (!Next() || !scan_->Word(label)) return Fail(expected);
+    std::string text;
+    int64_t count = 0, value = 0;
+    switch (field.type) {
+      case kFieldI32:
+        if (!Value(out, false)) return Fail(expected + " N");
+        break;
+      case kFieldU8:
+      case kFieldBool:
+        if (!Value(out, true)) return Fail(expected + " N (0 to 255)");
+        break;
+      case kFieldText:
+      case kFieldListKind:
+        if (!Text(out, text)) return Fail(expected + " \"text\"");
+        break;
+      case kFieldFrames: {
+        if (!scan_->End()) return Fail(expected);
+        const char* head = "expected [blend N] [memory N] count N";
+        if (!Next()) return Fail(head);
+        if (version_ >= 2 && (!scan_->Word("blend") || !Value(out, true))) return Fail(head);
+        if (version_ >= 3 && (!scan_->Word("memory") || !Value(out, true))) return Fail(head);
+        if (!scan_->Word("count") || !scan_->Number(count, 0, kI32High)) return Fail(head);
+        out.I32(static_cast<int32_t>(count));
+        for (int64_t f = 0; f < count; ++f) {
+          const char* line = "expected frame N [mat \"name\"] images N";
+          if (!scan_->End() || !Next() || !scan_->Word("frame") || !scan_->Number(value, 0, kI32High)) return Fail(line);
+          if (version_ >= 8 && (!scan_->Word("mat") || !Text(out, text))) return Fail(line);
+          int64_t images = 0;
+          if (!scan_->Word("images") || !scan_->Number(images, 0, kI32High)) return Fail(line);
+          out.I32(static_cast<int32_t>(images));
+          for (int64_t i = 0; i < images; ++i) {
+            if (!scan_->End() || !Next() || !scan_->Word("image") || !Text(out, text)) {
+              return Fail("expected image \"name\"");
+            }
+          }
+        }
+        break;
+      }
+      case kFieldTriangles:
+        if (!scan_->Number(count, 0, kI32High)) return Fail(expected + " N");
+        out.I32(static_cast<int32_t>(count));
+        for (int64_t t = 0; t < count; ++t) {
+          const char* line = "expected triangle N: and 12 numbers";
+          if (!scan_->End() || !Next() || !scan_->Word("triangle") || !scan_->Number(value, 0, kI32High, true)) {
+            return Fail(line);
+          }
+          for (int c = 0; c < 12; ++c) {
+            if (!Value(out, false)) return Fail(line);
+          }
+        }
+        break;
+      case kFieldNames:
+        if (!scan_->Number(count, 0, kI32High)) return Fail(expected + " N");
+        out.I32(static_cast<int32_t>(count));
+        for (int64_t i = 0; i < count; ++i) {
+          if (!scan_->End() || !Next() || !scan_->Word("name") || !Text(out, text)) return Fail("expected name \"text\"");
+        }
+        break;
+      default: break;
+    }
+    if (!scan_->End()) return Fail("unexpected text after " + label);
+    return true;
+  }
+
+  std::vector<std::string> lines_;
+  size_t at_ = 0;  // lines read so far (the number of the current line)
+  std::string empty_;
+  std::optional<lineScan> scan_;
+  int32_t version_ = 0;
+  vmCodeFormat format_;
+  std::string error_;
+};
+
+int Assemble(const std::string& input, const std::string& output) {
+  std::ifstream file(input, std::ios::binary);
+  if (!file) {
+    std::fprintf(stderr, "vmc: cannot open %s\n", input.c_str());
+    return 1;
+  }
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  fileAssembler assembler(text);
+  std::vector<uint8_t> bytes;
+  if (!assembler.Assemble(bytes)) {
+    std::fprintf(stderr, "vmc: %s: %s\n", input.c_str(), assembler.error().c_str());
+    return 1;
+  }
+  if (!FileReplaceWrite(output, bytes)) {
+    std::fprintf(stderr, "vmc: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running: the units started headless, the script loaded and updated frame by frame.
+
+struct postedEvent {
+  int32_t frame = 0;
+  int32_t code = 0;
+  std::string name;
+};
+
+struct runOptions {
+  std::string file;
+  int32_t frames = 1;
+  std::vector<postedEvent> posts;
+  std::string root = ".";
+};
+
+bool Integer(const char* text, int32_t& value, int32_t low) { return UtilTextToInteger(text, value) && value >= low; }
+
+// False for arguments that do not read (the caller prints the usage).
+bool ReadRunOptions(int argc, char** argv, runOptions& options) {
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--frames" && i + 1 < argc) {
+      if (!Integer(argv[++i], options.frames, 0)) return false;
+    } else if (arg == "--post" && i + 3 < argc) {
+      postedEvent post;
+      if (!Integer(argv[i + 1], post.frame, 1) || !Integer(argv[i + 2], post.code, INT32_MIN)) return false;
+      post.name = argv[i + 3];
+      options.posts.push_back(post);
+      i += 3;
+    } else if (arg == "--root" && i + 1 < argc) {
+      options.root = argv[++i];
+    } else if (options.file.empty() && !arg.empty() && arg[0] != '-') {
+      options.file = arg;
+    } else {
+      return false;
+    }
+  }
+  return !options.file.empty();
+}
+
+inline constexpr int32_t kRunWidth = 1280;
+inline constexpr int32_t kRunHeight = 720;
+inline constexpr int32_t kRunState = 1;
+
+int Run(const runOptions& options) {
+  std::error_code error;
+  const std::filesystem::path file = std::filesystem::absolute(options.file, error);
+  if (error || !std::ifstream(file, std::ios::binary)) {
+    std::fprintf(stderr, "vmc: cannot open %s\n", options.file.c_str());
+    return 1;
+  }
+  const std::filesystem::path root = std::filesystem::absolute(options.root, error);
+  if (error || !std::filesystem::is_directory(root, error)) {
+    std::fprintf(stderr, "vmc: %s is not a folder\n", options.root.c_str());
+    return 1;
+  }
+  // The log and settings go to a private user data folder, removed afterwards; every log line is
+  // shown on standard error as well.
+  char pattern[] = "/tmp/vmc-XXXXXX";
+  const char* userData = mkdtemp(pattern);
+  if (userData) setenv("XDG_DATA_HOME", userData, 1);
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  UtilSetCommandLine(std::vector<std::string>{});
+  UtilSetAppFolder(root.string());
+  LogSetSink([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+  ShellStartUnits(shellGameHooks{});
+
+  int status = 0;
+  bool quit = false;
+  platformWindowSetup setup;
+  setup.title = "vmc";
+  setup.width = kRunWidth;
+  setup.height = kRunHeight;
+  setup.opengl = true;
+  const int32_t window = PlatformWindowCreate(setup);
+  const int32_t display = window == kNoId ? kNoId : GraphicsDisplayNew(window, "main", 0);
+  if (display != 1 || !GraphicsDisplayCreateRC(display)) {
+    std::fprintf(stderr, "vmc: cannot make the %d x %d display\n", kRunWidth, kRunHeight);
+    status = 1;
+  } else {
+    StateRegisterEnter(kRunState, nullptr);
+    StateChange(kRunState);
+    ScriptAppRoutineRegister("Print", [](int32_t scriptId, int32_t threadId) {
+      std::printf("%s\n", ScriptParameterGetText(scriptId, threadId, 1).c_str());
+      std::fflush(stdout);
+      return 1;
+    });
+    ScriptAppRoutineRegister("Fail", [](int32_t, int32_t) { return 0; });
+    ScriptAppRoutineRegister("Quit", [&quit](int32_t, int32_t) {
+      quit = true;
+      return 1;
+    });
+    const int32_t id = ScriptLoad(file.string());
+    if (id == kNoId) status = 1;
+    for (int32_t frame = 1; status == 0 && !quit && frame <= options.frames; ++frame) {
+      for (const postedEvent& post : options.posts) {
+        if (post.frame == frame) ScriptPostEvent(id, post.code, post.name);
+      }
+      ScriptUpdate(id);
+      GraphicsRenderBegin(display);
+      GraphicsRenderEnd(display);
+    }
+  }
+  ShellEndUnits();
+  if (window != kNoId) PlatformWindowDestroy(window);
+  LogSetSink(nullptr);
+  if (userData) std::filesystem::remove_all(userData, error);
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "disasm") return Disassemble(argv[2]);
+  if (argc == 4 && std::string(argv[1]) == "asm") return Assemble(argv[2], argv[3]);
+  runOptions options;
+  if (argc >= 3 && std::string(argv[1]) == "run" && ReadRunOptions(argc, argv, options)) return Run(options);
   return Usage();
 }
