@@ -53,6 +53,23 @@ TEST(VmcTool, DisassemblesTheObjectsAndTheCode) {
   EXPECT_EQ(out.substr(out.find("code 17\n")),
             "code 17\n  000000  Push 5\n  000006  GetAttribute 0, 1\n  00000A  Push \"ok\"\n  000010  Return\n");
 
+  // The same as JSON: well formed (checked by Python's reader), every field under its name.
+  const runResult json = Vmc({"disasm", "--json", dir / "s.vmc"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  ASSERT_TRUE(WriteFile(dir / "s.json", json.out));
+  const runResult check = RunTool("/usr/bin/python3", {"-c",
+      "import json,sys; d=json.load(open(sys.argv[1])); o=d['objects'];"
+      "assert d['version']==16 and d['appRoutineNames']==['AppScore'];"
+      "assert o[0]['type']=='Button' and o[0]['name']=='play' and o[0]['displayId']==2 and o[0]['order']==4;"
+      "assert o[0]['left']==-3 and o[0]['frames']=={'blend':0,'memory':0,'frames':[{'mat':'m.mat','images':['Bin\\\\Art\\\\a.tga','b\"c']}]};"
+      "assert o[1]['triangles']==[list(range(1,13))] and o[2]['objectCount']==['play'] and o[3]['type']==13;"
+      "assert d['listener']=={'present':True,'address':17};"
+      "c=d['code']; assert [e['op'] for e in c]==['Push','GetAttribute','Push','Return'];"
+      "assert c[0]=={'offset':0,'op':'Push','operands':[{'integer':5}]} and c[2]['operands']==[{'text':'ok'}];"
+      "assert c[1]['operands'][:2]==[0,1] and c[3]['offset']==16",
+      dir / "s.json"});
+  EXPECT_EQ(check.status, 0) << check.err << json.out;
+
   // A version-3 file has neither orders nor the later fields.
   file.version = 3;
   file.objects = {button};

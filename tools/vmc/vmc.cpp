@@ -3,6 +3,8 @@
 //   vmc disasm FILE   prints a compiled script: its version, app routine names, every object
 //                     with the fields its version holds (in file order, named as the loader's
 //                     messages name them), the listener and the code
+//   vmc disasm --json FILE
+//                     the same as one JSON document
 //   vmc asm TEXT OUT  writes the file that the printed form TEXT describes
 //   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]
 //                     runs a script headless: the units start on SDL's offscreen driver with a
@@ -53,7 +55,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vmc disasm FILE      print the objects and code of a compiled script\n"
+               "usage: vmc disasm [--json] FILE\n"
+               "                            print the objects and code of a compiled script (as JSON)\n"
                "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n"
                "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]\n"
                "                            run a compiled script headless for N frames (default 1)\n");
@@ -191,7 +194,179 @@ class filePrinter {
   vmCodeFormat format_;  // follows from the version and the object kinds read
 };
 
-int Disassemble(const std::string& path) {
+// ---------------------------------------------------------------------------------------------
+// The same reading as one JSON document ("disasm --json"), for programs that look into scripts:
+// version, appRoutineNames, objects (type, name, displayId, order and every field under its
+// name), listener and code (one entry per instruction; bytes that are no instruction as ".byte").
+// Texts are single-byte characters; bytes above 0x7F are written as the same code point.
+
+std::string JsonText(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '\\' || c == '"') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+// Joins items into a JSON array or object body.
+std::string JsonJoin(const std::vector<std::string>& items, const char* open, const char* close) {
+  std::string out = open;
+  for (size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + items[i];
+  return out + close;
+}
+
+std::string JsonMember(const std::string& name, const std::string& value) { return JsonText(name) + ":" + value; }
+
+std::string JsonValue(const vmOperand& operand) {
+  if (operand.variable) {
+    return "{\"variable\":{\"mode\":" + std::to_string(operand.mode) + ",\"n\":" + std::to_string(operand.number) + "}}";
+  }
+  switch (operand.literal.kind) {
+    case kParameterBoolean: return std::string("{\"boolean\":") + (operand.literal.boolean ? "true" : "false") + "}";
+    case kParameterText: return "{\"text\":" + JsonText(operand.literal.text) + "}";
+    default: return "{\"integer\":" + std::to_string(operand.literal.integer) + "}";
+  }
+}
+
+std::string JsonOperand(const vmOperand& operand) {
+  switch (operand.shape) {
+    case vmShape::kValueA:
+    case vmShape::kValueB:
+    case vmShape::kVariableA:
+    case vmShape::kDestinationB: return JsonValue(operand);
+    case vmShape::kAttributeSetTail:
+    case vmShape::kAttributeGetTail: {
+      std::vector<std::string> members;
+      if (operand.hasIndex) {
+        members.push_back("\"index\":{\"mode\":" + std::to_string(operand.indexMode) +
+                          ",\"n\":" + std::to_string(operand.indexNumber) + "}");
+      }
+      if (operand.shape == vmShape::kAttributeSetTail) members.push_back("\"value\":" + JsonValue(operand));
+      return JsonJoin(members, "{", "}");
+    }
+    default: return std::to_string(operand.number);
+  }
+}
+
+std::string JsonCode(const std::vector<uint8_t>& code, const vmCodeFormat& format) {
+  std::vector<std::string> entries;
+  for (size_t offset = 0; offset < code.size();) {
+    vmDecoded decoded;
+    std::string op, operands;
+    if (VmDecode(code.data(), code.size(), offset, format, decoded)) {
+      std::vector<std::string> items;
+      for (int i = 0; i < decoded.operandCount; ++i) items.push_back(JsonOperand(decoded.operands[i]));
+      op = decoded.instruction->name;
+      operands = JsonJoin(items, "[", "]");
+    } else {
+      decoded.length = 1;
+      op = ".byte";
+      operands = "[" + std::to_string(code[offset]) + "]";
+    }
+    entries.push_back("{\"offset\":" + std::to_string(offset) + ",\"op\":" + JsonText(op) + ",\"operands\":" + operands + "}");
+    offset += decoded.length;
+  }
+  return JsonJoin(entries, "[", "]");
+}
+
+class jsonPrinter {
+ public:
+  explicit jsonPrinter(const std::vector<uint8_t>& bytes) : in_(bytes) {}
+
+  std::string Print() {
+    version_ = in_.I32();
+    format_.wideTexts = version_ >= 9;
+    std::vector<std::string> names;
+    for (int32_t i = 0, count = in_.I32(); i < count; ++i) names.push_back(JsonText(Text()));
+    std::vector<std::string> objects;
+    for (int32_t i = 0, count = in_.I32(); i < count; ++i) objects.push_back(Object());
+    const bool listener = in_.U8() != 0;
+    const int32_t address = in_.I32();
+    const int32_t size = in_.I32();
+    const std::vector<uint8_t> code(in_.Here(), in_.Here() + size);
+    return JsonJoin({JsonMember("version", std::to_string(version_)), JsonMember("appRoutineNames", JsonJoin(names, "[", "]")),
+                     JsonMember("objects", JsonJoin(objects, "[", "]")),
+                     JsonMember("listener", std::string("{\"present\":") + (listener ? "true" : "false") +
+                                                ",\"address\":" + std::to_string(address) + "}"),
+                     JsonMember("code", JsonCode(code, format_))},
+                    "{", "}\n");
+  }
+
+ private:
+  std::string Text() { return in_.Text(in_.U8()); }
+
+  std::string Object() {
+    const int32_t type = in_.I32();
+    const objectKind* kind = ScriptObjectKindFind(type);
+    format_.objectKinds.push_back(type);
+    std::vector<std::string> members{JsonMember("type", kind ? JsonText(kind->name) : std::to_string(type)),
+                                     JsonMember("name", JsonText(Text())),
+                                     JsonMember("displayId", std::to_string(in_.U8()))};
+    if (version_ >= 4) members.push_back(JsonMember("order", std::to_string(in_.I32())));
+    if (kind != nullptr) {
+      for (const objectField& field : kind->fields) {
+        if (version_ >= field.since) members.push_back(JsonMember(field.name, Field(field)));
+      }
+    }
+    return JsonJoin(members, "{", "}");
+  }
+
+  std::string Field(const objectField& field) {
+    switch (field.type) {
+      case kFieldI32: return std::to_string(in_.I32());
+      case kFieldU8:
+      case kFieldBool: return std::to_string(in_.U8());
+      case kFieldText:
+      case kFieldListKind: return JsonText(Text());
+      case kFieldFrames: {
+        std::vector<std::string> members;
+        if (version_ >= 2) members.push_back(JsonMember("blend", std::to_string(in_.U8())));
+        if (version_ >= 3) members.push_back(JsonMember("memory", std::to_string(in_.U8())));
+        std::vector<std::string> frames;
+        for (int32_t f = 0, count = in_.I32(); f < count; ++f) {
+          std::vector<std::string> frame;
+          if (version_ >= 8) frame.push_back(JsonMember("mat", JsonText(Text())));
+          std::vector<std::string> images;
+          for (int32_t i = 0, n = in_.I32(); i < n; ++i) images.push_back(JsonText(Text()));
+          frame.push_back(JsonMember("images", JsonJoin(images, "[", "]")));
+          frames.push_back(JsonJoin(frame, "{", "}"));
+        }
+        members.push_back(JsonMember("frames", JsonJoin(frames, "[", "]")));
+        return JsonJoin(members, "{", "}");
+      }
+      case kFieldTriangles: {
+        std::vector<std::string> triangles;
+        for (int32_t t = 0, count = in_.I32(); t < count; ++t) {
+          std::vector<std::string> values;
+          for (int c = 0; c < 12; ++c) values.push_back(std::to_string(in_.I32()));
+          triangles.push_back(JsonJoin(values, "[", "]"));
+        }
+        return JsonJoin(triangles, "[", "]");
+      }
+      case kFieldNames: {
+        std::vector<std::string> names;
+        for (int32_t i = 0, count = in_.I32(); i < count; ++i) names.push_back(JsonText(Text()));
+        return JsonJoin(names, "[", "]");
+      }
+      default: return "null";
+    }
+  }
+
+  ByteReader in_;
+  int32_t version_ = 0;
+  vmCodeFormat format_;
+};
+
+int Disassemble(const std::string& path, bool json) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     std::fprintf(stderr, "vmc: cannot open %s\n", path.c_str());
@@ -222,8 +397,12 @@ int Disassemble(const std::string& path) {
     return 1;
   }
   std::string text;
-  filePrinter printer(bytes, text);
-  printer.Print();
+  if (json) {
+    text = jsonPrinter(bytes).Print();
+  } else {
+    filePrinter printer(bytes, text);
+    printer.Print();
+  }
   std::fputs(text.c_str(), stdout);
   return 0;
 }
@@ -684,7 +863,8 @@ int Run(const runOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "disasm") return Disassemble(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "disasm") return Disassemble(argv[2], false);
+  if (argc == 4 && std::string(argv[1]) == "disasm" && std::string(argv[2]) == "--json") return Disassemble(argv[3], true);
   if (argc == 4 && std::string(argv[1]) == "asm") return Assemble(argv[2], argv[3]);
   runOptions options;
   if (argc >= 3 && std::string(argv[1]) == "run" && ReadRunOptions(argc, argv, options)) return Run(options);
