@@ -63,22 +63,26 @@ int Usage() {
   return 2;
 }
 
-std::string Quote(const std::string& text) {
+// The text in double quotes with \\ and \" escaped and bytes outside printable ASCII written
+// with the escape format ("\xNN" in the printed form, "\u00NN" in JSON).
+std::string Quoted(const std::string& text, const char* byteFormat) {
   std::string out = "\"";
   for (unsigned char c : text) {
     if (c == '\\' || c == '"') {
       out += '\\';
       out += static_cast<char>(c);
     } else if (c < 0x20 || c >= 0x7F) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, byteFormat, c);
+      out += escaped;
     } else {
       out += static_cast<char>(c);
     }
   }
   return out + "\"";
 }
+
+std::string Quote(const std::string& text) { return Quoted(text, "\\x%02X"); }
 
 void Line(std::string& out, int indent, const std::string& text) {
   out.append(static_cast<size_t>(indent) * 2, ' ');
@@ -200,22 +204,7 @@ class filePrinter {
 // name), listener and code (one entry per instruction; bytes that are no instruction as ".byte").
 // Texts are single-byte characters; bytes above 0x7F are written as the same code point.
 
-std::string JsonText(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '\\' || c == '"') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
+std::string JsonText(const std::string& text) { return Quoted(text, "\\u%04X"); }
 
 // Joins items into a JSON array or object body.
 std::string JsonJoin(const std::vector<std::string>& items, const char* open, const char* close) {
