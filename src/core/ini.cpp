@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "core/file_replace.h"
@@ -20,6 +21,8 @@ std::string gFolder;
 // to the file in one replace.
 struct IniBatch {
   bool open = false;
+  int32_t depth = 0;  // begins inside the open batch, each closed by its own commit
+  bool changed = false;  // a batch without writes leaves the file alone
   std::vector<std::string> lines;
 };
 IniBatch gBatch;
@@ -139,6 +142,7 @@ bool Store(const std::string& writer, const std::string& section, const std::str
   }
   if (gBatch.open) {
     gBatch.lines = std::move(lines);
+    gBatch.changed = true;
     return true;
   }
   if (FileReplaceWrite(path, JoinLines(lines))) return true;
@@ -155,10 +159,17 @@ void IniStart() {
   FileReplaceRemoveStale(gFolder);
 }
 
-void IniEnd() { IniWriteCommit(); }
+void IniEnd() {
+  gBatch.depth = 0;  // a batch left open is committed whole
+  IniWriteCommit();
+}
 
 void IniWriteBegin() {
-  if (gBatch.open) return;
+  // Batches nest: a saver that gathers its own writes can run inside a caller's batch.
+  if (gBatch.open) {
+    ++gBatch.depth;
+    return;
+  }
   // Like a single write, the batch starts from the user's own file.
   gBatch.lines = ReadLines(UserPath());
   gBatch.open = true;
@@ -166,10 +177,14 @@ void IniWriteBegin() {
 
 bool IniWriteCommit() {
   if (!gBatch.open) return true;
-  gBatch.open = false;
+  if (gBatch.depth > 0) {
+    --gBatch.depth;
+    return true;
+  }
+  const IniBatch batch = std::exchange(gBatch, IniBatch{});
+  if (!batch.changed) return true;
   std::string path = UserPath();
-  bool ok = FileReplaceWrite(path, JoinLines(gBatch.lines));
-  gBatch.lines.clear();
+  bool ok = FileReplaceWrite(path, JoinLines(batch.lines));
   if (!ok) LogError("IniWriteCommit - Unable to write to " + path);
   return ok;
 }

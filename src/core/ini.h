@@ -19,7 +19,8 @@ bool IniWriteBool(const std::string& section, const std::string& key, bool value
 
 // Gathers the writes that follow into one replace of the file at IniWriteCommit (shutdown writes
 // several keys, and a kill between separate replaces would leave a mix of two runs). Reads in
-// between see the gathered values. The end step commits a batch left open.
+// between see the gathered values. Batches nest: only the outermost commit writes. The end step
+// commits a batch left open.
 void IniWriteBegin();
 // False (logged) when the file could not be written; true when no batch was open.
 bool IniWriteCommit();

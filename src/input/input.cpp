@@ -219,15 +219,11 @@ void InputStart() {
 
 void InputEnd() {
   InputKeyboardHookOff();
-  bool any = false;
-  for (const auto& [id, set] : gInput.sets) any = any || set.save;
-  if (any) {
-    IniWriteBegin();
-    for (const int32_t id : gInput.sets.Ids()) {
-      if (gInput.sets.Find(id)->save) InputControlSetSave(id);
-    }
-    IniWriteCommit();
+  IniWriteBegin();  // every saved set in one replace
+  for (const auto& [id, set] : gInput.sets) {
+    if (set.save) InputControlSetSave(id);
   }
+  IniWriteCommit();
   InputDevicesEnd();
   gInput.sets.Clear();
   gInput.actions.Clear();
@@ -440,6 +436,7 @@ void InputControlSetSave(int32_t id) {
   const controlSet* set = gInput.sets.Find(id);
   if (set == nullptr) return;
   const std::string section = "Input Control Set " + set->name;
+  IniWriteBegin();  // the set's many keys reach the file in one replace
   const std::vector<inputJoystick>& joysticks = InputJoysticks();
   IniWriteInteger(section, "Game Controllers", static_cast<int32_t>(joysticks.size()));
   for (size_t n = 0; n < joysticks.size(); ++n) {
@@ -465,4 +462,5 @@ void InputControlSetSave(int32_t id) {
       IniWriteString(section, key + " Control " + std::to_string(m + 1), BindingText(list[m]));
     }
   }
+  IniWriteCommit();
 }

@@ -162,6 +162,20 @@ TEST(IniBatch, GatheredWritesReachTheFileInOneReplaceAndReadsSeeThem) {
   EXPECT_EQ(ReadFile(IniFilePath()), "; mine\r\n[Video]\r\nWidth=1280\r\nHeight=720\r\n");
   EXPECT_TRUE(IniWriteCommit()) << "nothing open";
 
+  // Nested batches write once, at the outermost commit; a batch without writes writes nothing.
+  IniWriteBegin();
+  IniWriteBegin();
+  IniWriteInteger("Video", "BPP", 32);
+  EXPECT_TRUE(IniWriteCommit());
+  EXPECT_EQ(ReadFile(IniFilePath()), "; mine\r\n[Video]\r\nWidth=1280\r\nHeight=720\r\n");
+  EXPECT_TRUE(IniWriteCommit());
+  EXPECT_EQ(IniReadInteger("Video", "BPP", 0), 32);
+  std::remove(IniFilePath().c_str());
+  IniWriteBegin();
+  EXPECT_TRUE(IniWriteCommit());
+  EXPECT_FALSE(tftest::FileExists(IniFilePath()));
+  ASSERT_TRUE(tftest::WriteFile(IniFilePath(), "; mine\r\n[Video]\r\nWidth=1280\r\nHeight=720\r\n"));
+
   // A commit that cannot write says so (here a folder stands where the file goes).
   IniWriteBegin();
   IniWriteBool("Video", "Fullscreen", false);
