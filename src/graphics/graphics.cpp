@@ -307,6 +307,12 @@ int32_t GraphicsDisplayGetWindow(int32_t id) {
   return display == nullptr ? kNoId : display->window;
 }
 
+void GraphicsDisplayGetDimensions(int32_t id, int32_t& width, int32_t& height) {
+  width = 1;
+  height = 1;
+  if (const graphicsDisplay* display = Find(id)) DisplayDimensions(*display, width, height);
+}
+
 int32_t GraphicsDisplayIndex(int32_t id) { return IndexOf(id); }
 
 int32_t GraphicsDisplayCount() { return static_cast<int32_t>(gState.displays.Size()); }

@@ -73,6 +73,8 @@ void GraphicsDisplayRegistrySet(graphicsRegistry registry, graphicsDisplayNewHoo
 // the display's window (1 x 1 when unknown, never 0).
 using graphicsDimensionsSource = std::function<void(int32_t id, int32_t& width, int32_t& height)>;
 void GraphicsSetDimensionsSource(graphicsDimensionsSource source);
+// The client size of the display by that source (1 x 1 for an unknown display, never 0).
+void GraphicsDisplayGetDimensions(int32_t id, int32_t& width, int32_t& height);
 
 // ---------------------------------------------------------------------------------------------
 // Display list

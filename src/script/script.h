@@ -70,6 +70,14 @@ bool ScriptParameterSetText(int32_t scriptId, int32_t threadId, int32_t n, const
 void ScriptThreadDump(int32_t scriptId);
 
 // ---------------------------------------------------------------------------------------------
+// Drawing
+
+// Draws the script's objects that live on the display, in its order, fitted to the window by the
+// script's Display object for that display; nothing without one. Call between GraphicsRenderBegin
+// and GraphicsRenderEnd of the display.
+void ScriptRender(int32_t scriptId, int32_t displayId);
+
+// ---------------------------------------------------------------------------------------------
 // App routine registry
 
 // A standalone function: gets the calling script and thread; 1 is success, anything else fails

@@ -63,6 +63,16 @@ class scriptHost : public vmHost {
     ::StateVariableSetText(state, name, value);
   }
   void PostEventToScript(const std::string& scriptName, int32_t code, const std::string& objectName) override;
+  void UpdateTick() override {
+    if (script* record = ScriptFind(scriptId_)) ScriptTick(*record);
+  }
+  void UpdatePointer() override {
+    if (script* record = ScriptFind(scriptId_)) ScriptPointerProcess(*record);
+  }
+  std::string ObjectHitName(int32_t x, int32_t y) override {
+    script* record = ScriptFind(scriptId_);
+    return record ? ScriptHitTest(*record, -1, x, y).name : std::string();
+  }
   std::string MatRegionName(const std::string& objectName, int32_t x, int32_t y) override;
 
  private:

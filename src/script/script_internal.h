@@ -358,6 +358,11 @@ void ScriptReleaseAssets(script& record);
 void ScriptFrameSetCompile(frameSet& set, int32_t display, int32_t current);
 // Colours a Color object's quad from its color and alpha.
 void ScriptColorApply(const objColor& c);
+// Moves every model of the set with its left or top.
+void ScriptFrameSetMoveLeft(frameSet& set, int32_t left);
+void ScriptFrameSetMoveTop(frameSet& set, int32_t top);
+// thumbOffset from the value, and the models of the current thumb frame placed there.
+void ScriptSliderPlaceThumb(objSlider& s);
 
 // ---------------------------------------------------------------------------------------------
 // Object attributes (the interpreter's GetAttribute and SetAttribute)
@@ -374,3 +379,37 @@ bool ScriptObjectAttributeSet(script& record, int32_t object, int32_t attribute,
 // Sets the object's order and re-sorts the script's order list and every camera's list that
 // holds the object.
 void ScriptObjectOrderSet(script& record, int32_t object, int32_t order);
+
+// ---------------------------------------------------------------------------------------------
+// Views: how a script's logical space meets a display's window (drawing and the pointer)
+
+inline constexpr int32_t kViewFill = 0;
+inline constexpr int32_t kViewBestFit = 1;
+
+struct scriptView {
+  const objDisplay* display = nullptr;  // the first Display object of that display; nullptr: none
+  int32_t windowWidth = 1, windowHeight = 1;  // the display's client size
+  // BestFit: the scale, the fitted size (round half to even, at least 1) and the offsets that
+  // centre it; other modes: scale 1, the window size, offsets 0.
+  double scale = 1.0;
+  int32_t fittedWidth = 1, fittedHeight = 1;
+  int32_t offsetX = 0, offsetY = 0;
+};
+// A Display object with no area (width or height below 1) counts as none: nothing could be drawn
+// in it and the pointer mapping would divide by zero.
+scriptView ScriptViewGet(const script& record, int32_t displayId);
+
+// ---------------------------------------------------------------------------------------------
+// Pointer events (script_events.cpp) and drawing (script_render.cpp)
+
+// The tick: every 33 ms of the millisecond clock, -1 to the visible objects that take it, texture
+// scrolling of Atex objects and app-object animate routines.
+void ScriptTick(script& record);
+// The pointer and button processing of an update: hover, focus, clicks, slider drags.
+void ScriptPointerProcess(script& record);
+// The object hit at a script point; display -1 tests every object against its own display, and
+// the focus rule is not applied (system routine 39).
+eventObject ScriptHitTest(script& record, int32_t display, int32_t x, int32_t y);
+// Sends the event to the object's listener: nothing unless the index is valid and the name is
+// not empty; then true (delivered) whether or not the listener could run.
+bool ScriptEventSend(script& record, const eventObject& target, int32_t code);

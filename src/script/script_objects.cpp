@@ -31,17 +31,21 @@ void ForEachModel(frameSet& set, Visit visit) {
   }
 }
 
-void FrameSetMoveLeft(frameSet& set, int32_t left) {
+}  // namespace
+
+void ScriptFrameSetMoveLeft(frameSet& set, int32_t left) {
   const float dx = static_cast<float>(static_cast<int64_t>(left) - set.left);
   set.left = left;
   ForEachModel(set, [dx](int32_t model) { ModelMove(model, dx, 0, 0); });
 }
 
-void FrameSetMoveTop(frameSet& set, int32_t top) {
+void ScriptFrameSetMoveTop(frameSet& set, int32_t top) {
   const float dy = static_cast<float>(static_cast<int64_t>(top) - set.top);
   set.top = top;
   ForEachModel(set, [dy](int32_t model) { ModelMove(model, 0, dy, 0); });
 }
+
+namespace {
 
 // Stores a frame number from 1 to the number of frames (anything else: 1, with the message) and
 // takes the set's width and height from image 1 of that frame.
@@ -87,8 +91,8 @@ bool ButtonGet(const objButton& b, int32_t n, parameter& out) {
 
 bool ButtonSet(objButton& b, int32_t n, const parameter& v) {
   switch (n) {
-    case 0: FrameSetMoveLeft(b.frames, ParameterToInteger(v)); return true;
-    case 1: FrameSetMoveTop(b.frames, ParameterToInteger(v)); return true;
+    case 0: ScriptFrameSetMoveLeft(b.frames, ParameterToInteger(v)); return true;
+    case 1: ScriptFrameSetMoveTop(b.frames, ParameterToInteger(v)); return true;
     case 2:
       FrameSetSelect(b.frames, b.frame, ParameterToInteger(v),
                      "ScriptCodeObjectButtonAttributeSet - Script attempted to set invalid frame number.  Clamping to "
@@ -193,8 +197,8 @@ bool ImageGet(const objImage& m, int32_t n, parameter& out) {
 
 bool ImageSet(objImage& m, const std::string& name, int32_t n, const parameter& v) {
   switch (n) {
-    case 0: FrameSetMoveLeft(m.frames, ParameterToInteger(v)); return true;
-    case 1: FrameSetMoveTop(m.frames, ParameterToInteger(v)); return true;
+    case 0: ScriptFrameSetMoveLeft(m.frames, ParameterToInteger(v)); return true;
+    case 1: ScriptFrameSetMoveTop(m.frames, ParameterToInteger(v)); return true;
     case 2: {
       const int32_t rotation = ParameterToInteger(v);
       const float turn = static_cast<float>(static_cast<int64_t>(rotation) - m.rotation);
@@ -331,14 +335,14 @@ bool ListSet(objList& l, int32_t n, int32_t index, const parameter& v) {
   switch (n) {
     case 0: {
       const int32_t left = ParameterToInteger(v);
-      FrameSetMoveLeft(l.cells, left);
-      FrameSetMoveLeft(l.iconFrames, left);
+      ScriptFrameSetMoveLeft(l.cells, left);
+      ScriptFrameSetMoveLeft(l.iconFrames, left);
       return true;
     }
     case 1: {
       const int32_t top = ParameterToInteger(v);
-      FrameSetMoveTop(l.cells, top);
-      FrameSetMoveTop(l.iconFrames, top);
+      ScriptFrameSetMoveTop(l.cells, top);
+      ScriptFrameSetMoveTop(l.iconFrames, top);
       return true;
     }
     case 2: l.color = ParameterToInteger(v); return true;
@@ -413,8 +417,9 @@ bool PointerSet(objPointer& p, int32_t n, const parameter& v) {
   }
 }
 
-// Places the models of the current thumb frame along the range by the value.
-void SliderPlaceThumb(objSlider& s) {
+}  // namespace
+
+void ScriptSliderPlaceThumb(objSlider& s) {
   if (s.minValue == s.maxValue) return;
   const bool horizontal = s.sliderType == 0;
   const int64_t span = horizontal ? int64_t{s.rangeFrames.width} - s.thumbFrames.width
@@ -427,6 +432,8 @@ void SliderPlaceThumb(objSlider& s) {
     if (model != kNoId) ModelSetPosition(model, x, y, kDepth2D);
   }
 }
+
+namespace {
 
 bool SliderGet(const objSlider& s, int32_t n, parameter& out) {
   switch (n) {
@@ -449,8 +456,8 @@ bool SliderGet(const objSlider& s, int32_t n, parameter& out) {
 bool SliderSet(objSlider& s, int32_t n, const parameter& v) {
   const int32_t value = ParameterToInteger(v);
   switch (n) {
-    case 0: FrameSetMoveLeft(s.rangeFrames, value); FrameSetMoveLeft(s.thumbFrames, value); return true;
-    case 1: FrameSetMoveTop(s.rangeFrames, value); FrameSetMoveTop(s.thumbFrames, value); return true;
+    case 0: ScriptFrameSetMoveLeft(s.rangeFrames, value); ScriptFrameSetMoveLeft(s.thumbFrames, value); return true;
+    case 1: ScriptFrameSetMoveTop(s.rangeFrames, value); ScriptFrameSetMoveTop(s.thumbFrames, value); return true;
     case 2:
       FrameSetSelect(s.rangeFrames, s.frameRange, value,
                      "ScriptCodeObjectSliderAttributeSet - Script attempted to set invalid frame range number.  "
@@ -464,16 +471,16 @@ bool SliderSet(objSlider& s, int32_t n, const parameter& v) {
     case 4:
       s.minValue = std::min(value, s.maxValue);
       s.value = std::max(s.value, s.minValue);
-      SliderPlaceThumb(s);
+      ScriptSliderPlaceThumb(s);
       return true;
     case 5:
       s.maxValue = std::max(value, s.minValue);
       s.value = std::min(s.value, s.maxValue);
-      SliderPlaceThumb(s);
+      ScriptSliderPlaceThumb(s);
       return true;
     case 6:
       s.value = std::clamp(value, s.minValue, std::max(s.minValue, s.maxValue));
-      SliderPlaceThumb(s);
+      ScriptSliderPlaceThumb(s);
       return true;
     case 7: s.visible = ParameterToBoolean(v); return true;
     case 8: s.enabled = ParameterToBoolean(v); return true;
