@@ -328,7 +328,12 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
       decoded = nullptr;
       break;
     }
+    const int32_t from = offset;
     offset = Step(script, thread, *decoded, offset + static_cast<int32_t>(decoded->length));
+    if (offset <= from && offset >= 0) {
+      if (script.backwardJumpsLeft == 0) break;
+      --script.backwardJumpsLeft;
+    }
   }
   // The decoding state of the last instruction, which a waiting thread keeps.
   if (decoded) {
@@ -363,6 +368,13 @@ std::unique_ptr<scriptThread> VmThreadNew() {
   thread->id = VmThreadIdNext();
   return thread;
 }
+
+namespace {
+uint64_t gBackwardJumpLimit = UINT64_MAX;
+}  // namespace
+
+void VmBackwardJumpLimitSet(uint64_t limit) { gBackwardJumpLimit = limit; }
+uint64_t VmBackwardJumpLimit() { return gBackwardJumpLimit; }
 
 void VmScriptInit(vmScript& script) {
   if (script.threads.empty()) script.threads.push_back(VmThreadNew());

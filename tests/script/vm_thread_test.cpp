@@ -199,6 +199,15 @@ TEST(VmInstructions, BoundsEndTheThreadQuietly) {
   EXPECT_EQ(forks.script.threads.size(), kVmMaxThreads - 1) << "the thread that could not fork ended";
   VmScriptUpdate(forks.script);
   EXPECT_EQ(forks.script.threads.size(), 1u) << "all waited once and ended";
+  // A budget of backward transfers ends a loop that never waits; forward code is not counted,
+  // and a script made after the limit is lifted runs unbounded again.
+  VmBackwardJumpLimitSet(3);
+  TestScript spins("Push 0\nloop:\nAdd 1, [0]\nJump loop\n");
+  VmBackwardJumpLimitSet(UINT64_MAX);
+  spins.Run();
+  EXPECT_EQ(ParameterToInteger(spins.Slot(0)), 4) << "three jumps back, then the fourth ends it";
+  EXPECT_FALSE(spins.Main().running);
+  EXPECT_EQ(TestScript("Push 0\nloop:\nAdd 1, [0]\nJumpLess [0], 100, loop\n").Run().Slot(0).integer, 100);
   EXPECT_TRUE(log.lines().empty());
 }
 
@@ -415,6 +424,7 @@ namespace {
 TEST(VmThreads, RandomCodeEndsQuietly) {
   std::mt19937 random(777);
   tftest::LogCapture log;
+  VmBackwardJumpLimitSet(10000);  // random bytes may well hold a loop without a wait
   for (int round = 0; round < 3000; ++round) {
     vmtest::TestScript s("");
     s.script.code.resize(random() % 64);
@@ -428,6 +438,7 @@ TEST(VmThreads, RandomCodeEndsQuietly) {
     for (int frame = 0; frame < 3; ++frame) VmScriptUpdate(s.script);
     EXPECT_LE(s.script.threads.size(), 64u);
   }
+  VmBackwardJumpLimitSet(UINT64_MAX);
   EXPECT_TRUE(log.lines().empty());
 }
 
