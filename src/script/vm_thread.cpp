@@ -324,7 +324,8 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
   }
   const vmDecoded* decoded = nullptr;
   const vmDecoded* const* known = script.cache.at.data();  // the array keeps its size from here on
-  while (offset >= 0 && static_cast<size_t>(offset) < size && !thread.waiting) {
+  // Only the slow path can make the thread wait, so only it checks.
+  while (offset >= 0 && static_cast<size_t>(offset) < size) {
     decoded = known[offset];
     if (!decoded) decoded = Decoded(script, offset);
     if (decoded == &kNoInstruction) {
@@ -332,11 +333,37 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
       break;
     }
     const int32_t from = offset;
-    offset = Step(script, thread, *decoded, offset + static_cast<int32_t>(decoded->length));
+    const int32_t next = offset + static_cast<int32_t>(decoded->length);
+    // Counting loops are an Add and a JumpLess on integers: handled here with predictable
+    // branches instead of the instruction switch. Anything else goes the general way.
+    const uint8_t opcode = decoded->opcodeByte & 0x3f;
+    if (opcode == kOpAdd) {
+      const parameter* v = Value(thread, decoded->operands[0]);
+      parameter* slot = Slot(thread, decoded->operands[1].mode, decoded->operands[1].number);
+      if (v && slot && slot->kind == kParameterInteger && v->kind == kParameterInteger) {
+        slot->integer = Wrap(static_cast<int64_t>(slot->integer) + v->integer);
+        offset = next;
+        continue;
+      }
+    } else if (opcode == kOpJumpLess) {
+      const vmOperand* op = decoded->operands;
+      const parameter* a = Value(thread, op[0]);
+      const parameter* b = Value(thread, op[1]);
+      if (a && b && a->kind == kParameterInteger && b->kind == kParameterInteger && AddressValid(script, op[2].number)) {
+        offset = a->integer < b->integer ? op[2].number : next;
+        if (offset <= from) {
+          if (script.runBudgetLeft == 0) break;
+          --script.runBudgetLeft;
+        }
+        continue;
+      }
+    }
+    offset = Step(script, thread, *decoded, next);
     if (offset <= from && offset >= 0) {
       if (script.runBudgetLeft == 0) break;
       --script.runBudgetLeft;
     }
+    if (thread.waiting) break;
   }
   // The decoding state of the last instruction, which a waiting thread keeps.
   if (decoded) {
