@@ -1,0 +1,84 @@
+#include "game/screenshot.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/log.h"
+#include "core/util.h"
+#include "image/image.h"
+
+namespace {
+
+// The folder with a separator at its end, created when missing; empty when it cannot be had.
+std::string Usable(const std::string& folder) {
+  if (folder.empty()) return {};
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!std::filesystem::is_directory(folder, error)) return {};
+  return folder.back() == '/' ? folder : folder + "/";
+}
+
+void FlipRows(imageData& image) {
+  const auto width = static_cast<size_t>(image.width);
+  for (size_t top = 0, bottom = static_cast<size_t>(image.height); top + 1 < bottom; ++top, --bottom) {
+    std::swap_ranges(image.pixels.begin() + static_cast<std::ptrdiff_t>(top * width),
+                     image.pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * width),
+                     image.pixels.begin() + static_cast<std::ptrdiff_t>((bottom - 1) * width));
+  }
+}
+
+bool Whole(const imageData& image) {
+  return image.width > 0 && image.height > 0 &&
+         image.pixels.size() == static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
+}
+
+}  // namespace
+
+std::string ScreenshotFolder() {
+  std::string folder;
+  const std::string product = UtilVersionString("ProductName");
+  const std::string pictures = UtilPicturesFolder();
+  if (!product.empty() && !pictures.empty()) folder = Usable(pictures + product);
+  if (folder.empty()) folder = Usable(UtilAppFolder() + "Screenshots");
+  if (folder.empty()) folder = Usable(UtilAppFolder());
+  if (folder.empty()) LogError("ScreenshotSave - Unable to create suitable directory for screenshots.");
+  return folder;
+}
+
+std::string ScreenshotFileName(const std::string& folder) {
+  for (int32_t n = 1;; ++n) {
+    const std::string name = folder + "screenshot" + std::to_string(n) + ".bmp";
+    struct stat info {};
+    if (stat(name.c_str(), &info) != 0) return name;
+  }
+}
+
+std::string ScreenshotSave(const imageData& captured) {
+  const std::string folder = ScreenshotFolder();
+  if (folder.empty() || !Whole(captured)) return {};
+  imageChain chain = ImageNewChain();
+  imageData& image = *chain.get();
+  image.width = captured.width;
+  image.height = captured.height;
+  image.pixels = captured.pixels;
+  FlipRows(image);
+  // Read back as red, green, blue, alpha bytes; pictures hold blue in the low byte.
+  for (uint32_t& pixel : image.pixels) {
+    pixel = (pixel & 0xFF00FF00u) | ((pixel & 0xFFu) << 16) | ((pixel >> 16) & 0xFFu);
+  }
+  image.bitsPerPixel = 24;
+  const std::string name = ScreenshotFileName(folder);
+  ImageSave(name, &image);
+  return name;
+}
+
+void ScreenshotBackgroundTint(imageData& captured) {
+  if (!Whole(captured)) return;
+  FlipRows(captured);
+  for (uint32_t& pixel : captured.pixels) {
+    const uint32_t s = ((pixel & 0xFF) + ((pixel >> 8) & 0xFF) + ((pixel >> 16) & 0xFF)) / 9;
+    pixel = (pixel & 0xFF000000u) | (s << 16) | s;
+  }
+}
