@@ -53,6 +53,7 @@ class ScriptEventsTest : public ScriptFixture {
     ASSERT_TRUE(ScriptAppRoutineRegister("Event", [this](int32_t scriptId, int32_t threadId) {
       events_.push_back(std::to_string(ScriptParameterGetInteger(scriptId, threadId, 1)) + " " +
                         ScriptParameterGetText(scriptId, threadId, 2));
+      if (events_.back() == unloadOn_) ScriptUnload(scriptId);
       return 1;
     }));
     ASSERT_TRUE(ScriptAppRoutineRegister("Other", [this](int32_t scriptId, int32_t threadId) {
@@ -150,6 +151,7 @@ class ScriptEventsTest : public ScriptFixture {
   using texts = std::vector<std::string>;
   int32_t set_ = 0;
   texts events_, forwarded_, hits_;
+  std::string unloadOn_;  // the event on which "Event" unloads the script it runs for
 };
 
 TEST_F(ScriptEventsTest, ButtonPressesHoldTheFocusAndClicksNeedTheReleaseOnTheSameButton) {
@@ -199,6 +201,14 @@ TEST_F(ScriptEventsTest, ButtonPressesHoldTheFocusAndClicksNeedTheReleaseOnTheSa
   EXPECT_EQ(Heard(), (texts{"-3 B", "-4 B", "-3 B", "-4 B", "-8 B", "-9 B", "-7 B"}));
   EXPECT_EQ(forwarded_.size(), 17u) << "every event (with the two ticks) also reached other.vmc by its file name";
   EXPECT_EQ(forwarded_.back(), "-7 B");
+
+  // A listener that unloads its own script ends the update's walk there.
+  unloadOn_ = "-3 B";
+  Click();
+  Click();
+  Update(id);
+  EXPECT_FALSE(ScriptExists(id));
+  EXPECT_EQ(Heard(), texts{"-3 B"});
 }
 
 TEST_F(ScriptEventsTest, SlidersStepJumpAndDragAndAFullThumbStaysPut) {
