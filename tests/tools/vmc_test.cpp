@@ -209,4 +209,31 @@ TEST(VmcTool, RunsScriptsHeadless) {
   }
 }
 
+// vmc run with the pointer: mouse events through the input unit before their frames, hover,
+// press and click on a region map, the secondary button, and the refusals of the options.
+TEST(VmcTool, RunsFeedThePointerThroughTheInputUnit) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFile(dir / "Bin/Maps/m.mat", MatFile()));
+  objEntry mat = ObjectHead(kObjMat, "regions");
+  mat.mat.left = 100, mat.mat.top = 200, mat.mat.enabled = true, mat.mat.fileName = kMat;
+  // The listener prints each event's code and object name.
+  ASSERT_TRUE(WriteFile(dir / "screen.vmc",
+                        RunScript({"Print"}, "Return\n",
+                                  "Push [b-1]\nCallAppRoutine 0\nPop\nPush [b-2]\nCallAppRoutine 0\nPop\nReturn\n",
+                                  {mat})));
+  const runResult run = Vmc({"run", dir / "screen.vmc", "--frames", "6", "--move", "1", "101", "200", "--press", "2",
+                             "--release", "3", "--press2", "4", "--release2", "4", "--move", "5", "100", "200",
+                             "--move", "6", "5", "5", "--root", dir.path()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Cell (1, 0) is the region "WALL", cell (0, 0) "DOOR": the Mat is named by its region.
+  EXPECT_EQ(run.out, "-5\nWALL\n-3\nWALL\n-4\nWALL\n-8\nWALL\n-9\nWALL\n-6\nWALL\n-5\nDOOR\n-6\nDOOR\n")
+      << run.err;
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"run", dir / "screen.vmc", "--move", "1", "2"},
+        {"run", dir / "screen.vmc", "--move", "0", "2", "3"}, {"run", dir / "screen.vmc", "--press", "0"},
+        {"run", dir / "screen.vmc", "--release2"}, {"run", dir / "screen.vmc", "--press", "x"}}) {
+    EXPECT_EQ(Vmc(wrong).status, 2) << wrong.size();
+  }
+}
+
 }  // namespace

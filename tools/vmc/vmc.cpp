@@ -6,15 +6,21 @@
 //   vmc disasm --json FILE
 //                     the same as one JSON document
 //   vmc asm TEXT OUT  writes the file that the printed form TEXT describes
-//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]
+//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--move FRAME X Y]...
+//               [--press FRAME]... [--release FRAME]... [--press2 FRAME]... [--release2 FRAME]...
+//               [--root DIR]
 //                     runs a script headless: the units start on SDL's offscreen driver with a
-//                     1280 x 720 display (id 1) and a current state that is not paused; the app
-//                     routines "Print" (parameter 1 as a line on standard output), "Fail"
-//                     (fails the caller) and "Quit" (the run ends after this frame) are there;
-//                     the script is loaded, then each frame posts its events in the order given,
-//                     updates the script and renders (a clear and a swap). Asset names are found
-//                     below DIR (the program folder; default the current folder). Every log line
-//                     is also written to standard error. Exit 1 when the load fails.
+//                     1280 x 720 display (id 1), the menu control set active and a current state
+//                     that is not paused; the app routines "Print" (parameter 1 as a line on
+//                     standard output), "Fail" (fails the caller) and "Quit" (the run ends after
+//                     this frame) are there; the script is loaded, then each frame feeds its
+//                     mouse events to the input unit (--move: the pointer to window position
+//                     X, Y; --press/--release: the primary button, --press2/--release2 the
+//                     secondary one) and posts its events, each in the order given, updates the
+//                     script, clears the input queues and renders (a clear and a swap). Asset
+//                     names are found below DIR (the program folder; default the current
+//                     folder). Every log line is also written to standard error. Exit 1 when
+//                     the load fails.
 //
 // Values are printed as the file holds them (the loader upper-cases names; flag bytes are
 // printed as numbers). Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes
@@ -43,6 +49,7 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "script/script_internal.h"
@@ -58,8 +65,11 @@ int Usage() {
                "usage: vmc disasm [--json] FILE\n"
                "                            print the objects and code of a compiled script (as JSON)\n"
                "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n"
-               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]\n"
-               "                            run a compiled script headless for N frames (default 1)\n");
+               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--move FRAME X Y]...\n"
+               "               [--press FRAME]... [--release FRAME]... [--press2 FRAME]... [--release2 FRAME]...\n"
+               "               [--root DIR]\n"
+               "                            run a compiled script headless for N frames (default 1),\n"
+               "                            moving the pointer and pressing its buttons before those frames\n");
   return 2;
 }
 
@@ -747,10 +757,19 @@ struct postedEvent {
   std::string name;
 };
 
+// A mouse event fed to the input unit before a frame's update.
+struct mouseStep {
+  int32_t frame = 0;
+  platformEventKind kind = platformEventKind::kMouseMove;
+  int32_t button = 0;  // 1 primary, 3 secondary
+  int32_t x = 0, y = 0;  // --move only
+};
+
 struct runOptions {
   std::string file;
   int32_t frames = 1;
   std::vector<postedEvent> posts;
+  std::vector<mouseStep> mouse;
   std::string root = ".";
 };
 
@@ -768,6 +787,20 @@ bool ReadRunOptions(int argc, char** argv, runOptions& options) {
       post.name = argv[i + 3];
       options.posts.push_back(post);
       i += 3;
+    } else if (arg == "--move" && i + 3 < argc) {
+      mouseStep step;
+      if (!Integer(argv[i + 1], step.frame, 1) || !Integer(argv[i + 2], step.x, INT32_MIN) ||
+          !Integer(argv[i + 3], step.y, INT32_MIN)) {
+        return false;
+      }
+      options.mouse.push_back(step);
+      i += 3;
+    } else if ((arg == "--press" || arg == "--release" || arg == "--press2" || arg == "--release2") && i + 1 < argc) {
+      mouseStep step;
+      step.kind = arg.starts_with("--press") ? platformEventKind::kMouseButtonDown : platformEventKind::kMouseButtonUp;
+      step.button = arg.ends_with('2') ? 3 : 1;
+      if (!Integer(argv[++i], step.frame, 1)) return false;
+      options.mouse.push_back(step);
     } else if (arg == "--root" && i + 1 < argc) {
       options.root = argv[++i];
     } else if (options.file.empty() && !arg.empty() && arg[0] != '-') {
@@ -831,13 +864,38 @@ int Run(const runOptions& options) {
       quit = true;
       return 1;
     });
+    // The menu screen's controls, as the game's menu state sets them; the mouse starts where
+    // their pointer does (the middle of the display).
+    const int32_t controls = InputMenuControlSet();
+    InputControlSetActivate(controls);
+    int32_t pointerWindow = 0, mouseX = 0, mouseY = 0;
+    InputPointerGet(controls, pointerWindow, mouseX, mouseY);
+    InputMouseReset(mouseX, mouseY);
     const int32_t id = ScriptLoad(file.string());
     if (id == kNoId) status = 1;
     for (int32_t frame = 1; status == 0 && !quit && frame <= options.frames; ++frame) {
+      for (const mouseStep& step : options.mouse) {
+        if (step.frame != frame) continue;
+        if (step.kind == platformEventKind::kMouseMove) {
+          mouseX = step.x;
+          mouseY = step.y;
+        }
+        platformEvent event;
+        event.kind = step.kind;
+        event.window = window;
+        event.x = mouseX;
+        event.y = mouseY;
+        event.button = step.button;
+        InputMouseMessage(event);
+      }
       for (const postedEvent& post : options.posts) {
         if (post.frame == frame) ScriptPostEvent(id, post.code, post.name);
       }
+      InputFrame();
       ScriptUpdate(id);
+      // What the screen did not take is gone by the next frame, as in the game.
+      InputActionEventsGet(InputControlSetActive());
+      InputControlEventsGet(InputControlSetActive());
       GraphicsRenderBegin(display);
       GraphicsRenderEnd(display);
     }
