@@ -66,6 +66,25 @@ class ScriptRenderTest : public ScriptFixture {
   uint32_t At(const std::vector<uint32_t>& pixels, int32_t x, int32_t y) const {
     return pixels[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
   }
+  // Whether the box from (left, top) to (right, bottom), inclusive, has the colour at its corners
+  // and not just outside them.
+  void ExpectBox(const std::vector<uint32_t>& pixels, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                 uint32_t colour) const {
+    EXPECT_EQ(At(pixels, left, top), colour) << left << "," << top;
+    EXPECT_EQ(At(pixels, right, bottom), colour) << right << "," << bottom;
+    if (left > 0) {
+      EXPECT_NE(At(pixels, left - 1, top), colour) << left - 1 << "," << top;
+    }
+    if (top > 0) {
+      EXPECT_NE(At(pixels, left, top - 1), colour) << left << "," << top - 1;
+    }
+    if (right + 1 < width_) {
+      EXPECT_NE(At(pixels, right + 1, bottom), colour) << right + 1 << "," << bottom;
+    }
+    if (bottom + 1 < height_) {
+      EXPECT_NE(At(pixels, right, bottom + 1), colour) << right << "," << bottom + 1;
+    }
+  }
 };
 
 TEST_F(ScriptRenderTest, FitsTheDisplayObjectToTheWindow) {
@@ -90,21 +109,16 @@ TEST_F(ScriptRenderTest, FitsTheDisplayObjectToTheWindow) {
   int32_t x = 0, y = 0, w = 0, h = 0;
   GraphicsGetViewport(x, y, w, h);
   EXPECT_EQ((std::array<int32_t, 4>{x, y, w, h}), (std::array<int32_t, 4>{0, 0, 1600, 900}));
+  ExpectBox(pixels, 350, 0, 1399, 899, kWhite);
   EXPECT_EQ(At(pixels, 199, 450), kBlack);
   EXPECT_EQ(At(pixels, 200, 450), kWhite);
-  EXPECT_EQ(At(pixels, 1399, 450), kWhite);
-  EXPECT_EQ(At(pixels, 1400, 450), kBlack);
   // The camera's 100 x 100 view is scaled with the screen: 150 x 150 at the fitted top left.
-  EXPECT_EQ(At(pixels, 200, 0), kRed);
-  EXPECT_EQ(At(pixels, 349, 149), kRed);
-  EXPECT_EQ(At(pixels, 350, 149), kWhite);
-  EXPECT_EQ(At(pixels, 349, 150), kWhite);
+  ExpectBox(pixels, 200, 0, 349, 149, kRed);
 
   // Fill stretches the logical space over the whole window.
   const int32_t fill = LoadObjects({DisplayObject(32, 32, kViewFill), Quad("q", 0, 0, 0, 16, 16, kGreen)}, "fill.vmc");
   pixels = Draw(fill);
-  EXPECT_EQ(At(pixels, 31, 31), kGreen);
-  EXPECT_EQ(At(pixels, 32, 31), kBlack);
+  ExpectBox(pixels, 0, 0, 31, 31, kGreen);
 
   // No Display object for the display (or one without area): nothing at all is drawn.
   const int32_t other = LoadObjects({DisplayObject(64, 64, kViewFill, 2), Quad("q", 0, 0, 0, 64, 64, kWhite)}, "o.vmc");
@@ -126,10 +140,7 @@ TEST_F(ScriptRenderTest, DrawsInOrderAndClipsToCameras) {
   EXPECT_EQ(At(pixels, 8, 0), kBlue) << "equal orders go in file order";
   // The camera's object appears only through the camera, inside its viewport.
   EXPECT_EQ(At(pixels, 10, 10), kBlack);
-  EXPECT_EQ(At(pixels, 31, 32), kBlack);
-  EXPECT_EQ(At(pixels, 32, 32), kWhite);
-  EXPECT_EQ(At(pixels, 43, 43), kWhite);
-  EXPECT_EQ(At(pixels, 44, 43), kBlack);
+  ExpectBox(pixels, 32, 32, 43, 43, kWhite);
   EXPECT_EQ(At(pixels, 2, 18), kBlack) << "a camera without a view draws nothing";
   EXPECT_EQ(GraphicsViewportLabel(), "ScriptRenderObjectCamera - Camera Restore");
 
@@ -137,11 +148,7 @@ TEST_F(ScriptRenderTest, DrawsInOrderAndClipsToCameras) {
   O(id, 5).camera.cameraX = 4;
   O(id, 5).camera.cameraY = -8;
   pixels = Draw(id);
-  EXPECT_EQ(At(pixels, 32, 39), kBlack);
-  EXPECT_EQ(At(pixels, 32, 40), kWhite);
-  EXPECT_EQ(At(pixels, 39, 47), kWhite);
-  EXPECT_EQ(At(pixels, 40, 47), kBlack);
-  EXPECT_EQ(At(pixels, 39, 48), kBlack);
+  ExpectBox(pixels, 32, 40, 39, 47, kWhite);
   EXPECT_EQ(At(pixels, 0, 0), kRed) << "the projection is restored after the camera";
 }
 
@@ -231,10 +238,7 @@ TEST_F(ScriptRenderTest, ButtonsLabelsAndSliders) {
 
   std::vector<uint32_t> pixels = Draw(id);
   // "AB" centred in the 40 x 20 button: x 15 to 24, y 6 to 12, opaque whatever the colour's top byte.
-  EXPECT_EQ(At(pixels, 14, 9), 0xFF000080u);
-  EXPECT_EQ(At(pixels, 15, 6), kGreen);
-  EXPECT_EQ(At(pixels, 24, 12), kGreen);
-  EXPECT_EQ(At(pixels, 25, 9), 0xFF000080u);
+  ExpectBox(pixels, 15, 6, 24, 12, kGreen);
   // The label's lines are AA, BB, CC, DD; from line 2, two fit in 16: BB and CC, right-aligned in
   // 20 (x 40 to 49), half transparent blue.
   const uint32_t half = At(pixels, 40, 24);
