@@ -134,6 +134,7 @@ bool CompileObject(script& record, objEntry& object) {
       objSlider& s = object.slider;
       ScriptFrameSetCompile(s.rangeFrames, display, s.frameRange);
       ScriptFrameSetCompile(s.thumbFrames, display, s.frameSlider);
+      ScriptSliderPlaceThumb(s);  // the thumb stands where the file's value puts it
       return true;
     }
     case kObjAtex: return CompileAtex(object.atex, display);

@@ -262,12 +262,14 @@ TEST_F(ScriptObjectsTest, SlidersClampValuesAndPlaceTheThumb) {
   sl.rangeFrames = FramesOf({{kPictureA}});  // 16 wide
   sl.thumbFrames = FramesOf({{kPictureB}});  // 8 wide
   sl.rangeFrames.left = 100, sl.rangeFrames.top = 50, sl.frameRange = 1, sl.frameSlider = 1;
-  sl.minValue = 0, sl.maxValue = 4, sl.value = 0;
+  sl.minValue = 0, sl.maxValue = 4, sl.value = 2;
   objEntry pointer = ObjectHead(kObjPointer, "p");
   pointer.pointer.frames = FramesOf({{kPictureB}});
   pointer.pointer.frame = 1, pointer.pointer.fadeOnIdle = true;
   LoadObjects({slider, pointer});
   const int32_t thumb = O(0).slider.thumbFrames.frames[0].models[0];
+  EXPECT_EQ(O(0).slider.thumbOffset, 4) << "placed by the file's value at load";
+  EXPECT_EQ(X(thumb), 104.0f);
 
   ASSERT_TRUE(Set(0, 6, ParameterInteger(3)));
   EXPECT_EQ(O(0).slider.thumbOffset, 6) << "(16 - 8) * 3 / 4";
