@@ -6,6 +6,13 @@
 #include "core/ini.h"
 #include "core/log.h"
 #include "core/util.h"
+#include "game/app_routines.h"
+#include "game/arcade.h"
+#include "game/game_sounds.h"
+#include "game/game_states.h"
+#include "game/high_scores.h"
+#include "game/music.h"
+#include "graphics/font.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
 #include "input/input.h"
@@ -29,6 +36,7 @@ struct gameValues {
   int32_t display = -1;
   int32_t frameSleep = 0;   // "-sleep", 0..1000 ms
   bool vsyncWanted = true;  // not "-novsync"
+  int32_t interfaceFont = -1;
 };
 
 gameValues gGame;
@@ -53,21 +61,11 @@ void FramePause(uint32_t milliseconds) {
   MainFormIdle(milliseconds);
 }
 
-// The main menu's screen until the screen scripts arrive: a cleared frame, swapped.
-void MainMenuFrame() {
-  // Nothing on this screen answers input yet: this frame's events are taken and dropped.
-  const int32_t controls = InputControlSetActive();
-  InputControlEventsGet(controls);
-  InputActionEventsGet(controls);
-  AudioUpdate();  // refills the streams once per frame, before the screen is drawn
-  GraphicsRenderBegin(gGame.display);
-  GraphicsRenderEnd(gGame.display);
-}
-
 }  // namespace
 
 void GameStart() {
   gGame = gameValues{};
+  GameStatesReset();
   const int32_t sleep = UtilSwitchValue("-sleep", 0);
   gGame.frameSleep = UtilClamp(sleep, 0, kMaxFrameSleepMs);
   if (gGame.frameSleep != sleep) {
@@ -77,7 +75,10 @@ void GameStart() {
   gGame.vsyncWanted = !UtilSwitchPresent("-novsync");
 }
 
-void GameEnd() { gGame = gameValues{}; }
+void GameEnd() {
+  gGame = gameValues{};
+  GameStatesReset();
+}
 
 bool GameInitDisplay() {
   LogTraceScope trace("GameInitDisplay");
@@ -138,17 +139,29 @@ bool GameInitDisplay() {
 }
 
 bool GameInit() {
-  // The arcade images, the high scores, the adventure data, the controls, the app routines, the
-  // interface font and the save games join these steps with their units.
+  LogTraceScope trace("GameInit");
+  ArcadeImagesLoad(gGame.display);
+  HighScoresRead();
+  MainFormProcessMessages();
+  // The lasting data of a run starts empty.
+  MusicFreeAll();
+  GameSoundsClear();
+  GameActionsClear();
+  AppFlowReset();
+  ArcadeReset();
+  GameRandomSeed(UtilTickCount());
   GraphicsSetCulling(kGraphicsCullBackCounterClockwise);
   GraphicsSetVSync(gGame.vsyncWanted);
   GraphicsSetFlush(true);
+  MainFormProcessMessages();
 
-  // The menu screen listens to the menu controls.
-  StateRegisterEnter(kGameStateMainMenu, [](int32_t) { InputControlSetActivate(InputMenuControlSet()); });
-  StateRegisterUpdate(kGameStateMainMenu, MainMenuFrame);
-  StateRegisterEnter(kGameStateFatal, {});
-  StateRegisterEnter(kGameStateQuit, {});
+  InputControlSetActivate(InputMenuControlSet());
+  GameControlsInit();
+  AppRoutinesRegister();
+  GameStatesRegister();
+  StateVariableSetBool(kGameStateGame, "menu main fade in", true);
+  gGame.interfaceFont = FontOpen(gGame.display, "Bin\\Fonts\\Military.fot");
+  MainFormProcessMessages();
   StateChange(kGameStateMainMenu);
   return true;
 }
@@ -197,10 +210,15 @@ void GameMinimizeFromFullscreen() {
 
 void GameShutdown() {
   LogTraceScope trace("GameShutdown");
-  // The game's images, adventure data, save-slot pictures and scripts are freed here, and the
-  // high scores saved after the settings, once those units are in.
+  ArcadeImagesFree();
+  MusicFreeAll();
+  GameSoundsClear();
+  AppConfigSoundsClose();
+  GameActionsClear();
+  GameScriptsUnload();
   const graphicsMode mode = GraphicsDisplayGetMode(gGame.display, GraphicsDisplayGetModeIndex(gGame.display));
-  // One replace of the settings file for all of them: a kill in between cannot leave a mix.
+  // One replace of the settings file for the video settings and the high scores: a kill in
+  // between cannot leave a mix.
   IniWriteBegin();
   // A display without a mode of its monitor's list has nothing worth keeping: the next start
   // would search from a 0 x 0 setting.
@@ -210,6 +228,7 @@ void GameShutdown() {
     IniWriteInteger("Video", "BPP", static_cast<int32_t>(mode.bitsPerPixel));
   }
   IniWriteBool("Video", "Fullscreen", GraphicsFullscreenGet());
+  HighScoresWrite();
   IniWriteCommit();
   MainThreadDisplayClose(gGame.display);
   gGame.display = -1;

@@ -34,6 +34,8 @@ void GameSoundClose(int32_t soundId) {
   AudioClose(soundId);  // takes the caller's copy of the id
 }
 
+bool GameSoundKept(int32_t soundId) { return std::find(gSounds.begin(), gSounds.end(), soundId) != gSounds.end(); }
+
 void GameSoundsClear() {
   for (int32_t& sound : gSounds) AudioClose(sound);
   gSounds.clear();

@@ -11,5 +11,7 @@ int32_t GameSoundPlay(const std::string& fileName, bool loop, int32_t rating);
 bool GameSoundPlaying(int32_t soundId);
 // Stops and closes a sound of the list; an id not in it is ignored.
 void GameSoundClose(int32_t soundId);
+// Whether the id is a sound of the list.
+bool GameSoundKept(int32_t soundId);
 // Closes every sound of the list.
 void GameSoundsClear();

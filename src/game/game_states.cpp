@@ -1,0 +1,210 @@
+#include "game/game_states.h"
+
+#include <array>
+#include <string>
+
+#include "audio/audio.h"
+#include "core/ids.h"
+#include "core/log.h"
+#include "game/app_routines.h"
+#include "game/arcade.h"
+#include "game/game.h"
+#include "game/game_sounds.h"
+#include "game/key_text.h"
+#include "game/music.h"
+#include "game/screenshot.h"
+#include "graphics/graphics.h"
+#include "input/input.h"
+#include "script/script.h"
+#include "state/state.h"
+
+namespace {
+
+// Codes of the events a screen script receives from the game.
+constexpr int32_t kEventEnter = 1;
+constexpr int32_t kEventKeyPress = 2;
+constexpr int32_t kEventProcess = 3;
+constexpr int32_t kEventKeyRelease = 4;
+constexpr int32_t kPressed = 100;
+
+struct screenDef {
+  int32_t state;
+  const char* file;
+  const char* failure;  // logged when the script does not load
+};
+
+constexpr std::array<screenDef, 5> kScreens{{
+    {kGameStateCredits, "Bin\\Interface\\Credits\\Scripts\\credits.vmc",
+     "AppStateCreditsEnter - Unable to load credits script."},
+    {kGameStateGame, "Bin\\Scripts\\game.vmc", "AppStateGameEnter - Unable to load game script."},
+    {kGameStateGameOver, "Bin\\Scripts\\gameover.vmc", "AppStateGameOverEnter - Unable to load game over script."},
+    {kGameStateMainMenu, "Bin\\Scripts\\main.vmc", "AppStateMainMenuEnter - Unable to load main menu script."},
+    {kGameStateScore, "Bin\\Scripts\\score.vmc", "AppStateScoreEnter - Unable to load score script."},
+}};
+
+struct statesValues {
+  std::array<int32_t, kScreens.size()> scripts{};  // kNoId: not loaded
+  int32_t beforeQuit = kGameStateMainMenu;
+  int32_t pauseAction = 0, quickLoadAction = 0, screenshotAction = 0, exitAction = 0;
+  int32_t leftShift = 0, rightShift = 0, leftAlt = 0, rightAlt = 0;
+  gameCapture capture;
+};
+
+statesValues gStates;
+
+int32_t CodeNamed(const std::string& name) {
+  for (int32_t code = 1; code <= 126; ++code) {
+    if (InputControlName(code) == name) return code;
+  }
+  return 0;
+}
+
+size_t ScreenIndex(int32_t state) {
+  for (size_t i = 0; i < kScreens.size(); ++i) {
+    if (kScreens[i].state == state) return i;
+  }
+  return kScreens.size();
+}
+
+bool Held(int32_t set, int32_t a, int32_t b) {
+  return InputControlStateGet(set, a) != 0 || InputControlStateGet(set, b) != 0;
+}
+
+// Keys and actions of this frame for the screen's script.
+void ScreenInput(int32_t script) {
+  const int32_t set = InputControlSetActive();
+  for (const inputEvent& event : InputControlEventsGet(set)) {
+    if (event.handled != 0) continue;
+    const bool shift = Held(set, gStates.leftShift, gStates.rightShift);
+    const std::string text = GameKeyText(InputControlName(event.code), shift);
+    if (text == "ENTER" && Held(set, gStates.leftAlt, gStates.rightAlt)) {
+      if (event.value == 0) GameSetFullscreen(!GraphicsFullscreenGet());
+      continue;
+    }
+    if (text.size() == 1 || text == "BACKSPACE" || text == "ENTER") {
+      ScriptPostEvent(script, event.value != 0 ? kEventKeyPress : kEventKeyRelease, text);
+    }
+  }
+  for (const inputEvent& event : InputActionEventsGet(set)) {
+    if (event.handled != 0) continue;
+    if (event.code == gStates.screenshotAction && event.value == 0) {
+      imageData image;
+      if (gStates.capture && gStates.capture(image)) ScreenshotSave(image);
+    } else if (event.code == gStates.exitAction && (event.value == kPressed || event.value == 0)) {
+      // Escape reaches the screens like a key: pressed and released.
+      ScriptPostEvent(script, event.value == kPressed ? kEventKeyPress : kEventKeyRelease, "ESCAPE");
+    }
+  }
+}
+
+// One frame of a screen: its threads, its input, music and sound, then its drawing (the
+// game-over and score screens over the game screen, which does not run meanwhile).
+void ScreenFrame(int32_t state) {
+  const int32_t script = GameScreenScript(state);
+  if (state == kGameStateGameOver) ScriptPostEvent(script, kEventProcess, "AppScriptProcess");
+  ScriptUpdate(script);
+  ScreenInput(script);
+  MusicUpdate();
+  AudioUpdate();
+  const int32_t display = GameDisplayId();
+  GraphicsRenderBegin(display);
+  if (state == kGameStateGameOver || state == kGameStateScore) ScriptRender(GameScreenScript(kGameStateGame), display);
+  ScriptRender(script, display);
+  GraphicsRenderEnd(display);
+}
+
+// Loads the state's script on first entry and sends it the enter event.
+void ScreenEnter(int32_t state) {
+  const size_t index = ScreenIndex(state);
+  int32_t& script = gStates.scripts[index];
+  if (script == kNoId) {
+    script = ScriptLoad(kScreens[index].file);
+    if (script == kNoId) {
+      LogError(kScreens[index].failure);
+      StateChange(kGameStateFatal);
+      return;
+    }
+  }
+  if (state != kGameStateCredits) {
+    const int32_t set = InputControlSetActive();
+    InputControlSetActivate(set);
+    InputActionEventsGet(set);
+    InputControlEventsGet(set);
+  }
+  if (state == kGameStateGame) ArcadeLevelStart();
+  ScriptPostEvent(script, kEventEnter, "AppScriptEnter");
+}
+
+}  // namespace
+
+void GameControlsInit() {
+  const int32_t set = InputControlSetActive();
+  gStates.exitAction = InputActionFind(set, "Exit");
+  const int32_t select = InputActionFind(set, "Select Item");
+  InputActionControlRemove(select, CodeNamed("Enter"));
+  InputActionControlRemove(select, CodeNamed("Space"));
+  auto add = [set](const char* name, const char* key) {
+    int32_t action = InputActionNew(set, name);
+    if (action == 0) action = InputActionFind(set, name);
+    InputActionControlAdd(action, CodeNamed(key), 100);
+    return action;
+  };
+  gStates.pauseAction = add("Pause", "Pause");
+  gStates.quickLoadAction = add("Quick Load", "F9");
+  gStates.screenshotAction = add("Screenshot", "F12");
+  gStates.leftShift = CodeNamed("Left Shift");
+  gStates.rightShift = CodeNamed("Right Shift");
+  gStates.leftAlt = CodeNamed("Left Alt");
+  gStates.rightAlt = CodeNamed("Right Alt");
+}
+
+void GameStatesRegister() {
+  for (const screenDef& screen : kScreens) {
+    const int32_t state = screen.state;
+    StateRegisterEnter(state, [state](int32_t) { ScreenEnter(state); });
+    StateRegisterUpdate(state, [state] { ScreenFrame(state); });
+  }
+  StateRegisterEnter(kGameStateFatal, {});
+  StateRegisterEnter(kGameStateQuit, {});
+  StateSetSaveName(kGameStateGame, "Game");
+  StateSetGuard([](int32_t oldState, int32_t newState) {
+    if (newState == kGameStateQuit && oldState != kGameStateQuit && oldState != 0) gStates.beforeQuit = oldState;
+    return MusicStateChange(oldState, newState);
+  });
+}
+
+void GameScriptsUnload() {
+  for (int32_t& script : gStates.scripts) {
+    if (script != kNoId) ScriptUnload(script);
+    script = kNoId;
+  }
+}
+
+int32_t GameScreenScript(int32_t state) {
+  const size_t index = ScreenIndex(state);
+  return index < kScreens.size() ? gStates.scripts[index] : kNoId;
+}
+
+int32_t GameStateBeforeQuit() { return gStates.beforeQuit; }
+
+bool GameStateInitFromScript() {
+  MusicFreeAll();
+  GameSoundsClear();
+  GameActionsClear();
+  const int32_t script = ScriptLoad("Bin\\gameStart.vmc");
+  if (script == kNoId) {
+    LogError("FileGameStateInit - Unable to load game start script.");
+    StateChange(kGameStateFatal);
+    return false;
+  }
+  ScriptUnload(script);
+  return true;
+}
+
+void GameSetCapture(gameCapture capture) { gStates.capture = std::move(capture); }
+
+void GameStatesReset() {
+  gameCapture capture = std::move(gStates.capture);
+  gStates = statesValues{};
+  gStates.capture = std::move(capture);
+}

@@ -1,0 +1,29 @@
+// The game's seven states: each screen's script loaded on first entry and run, drawn and fed
+// its keys once a frame; the menu controls the game adds; the music carried across changes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "image/image.h"
+
+// Adds "Pause", "Quick Load" and "Screenshot" to the menu controls and takes Enter and Space
+// off "Select Item".
+void GameControlsInit();
+// The enter and process handlers of the seven states and the change handler.
+void GameStatesRegister();
+// Unloads every screen script (shutdown).
+void GameScriptsUnload();
+// The screen script of a state; kNoId when it has none or it is not loaded.
+int32_t GameScreenScript(int32_t state);
+// The state that was current before the last change to the quit state; the main menu when none.
+int32_t GameStateBeforeQuit();
+// Frees the game's lasting data, then loads the game-start script and unloads it again. False
+// (logged, and the fatal state asked for) when it does not load.
+bool GameStateInitFromScript();
+// Reads the frame back into the image, as red, green, blue, alpha bytes, rows from the bottom;
+// set by whoever can draw the current screen again (the game sets it at start).
+using gameCapture = std::function<bool(imageData& image)>;
+void GameSetCapture(gameCapture capture);
+// Forgets the scripts and actions (start and end of the game's run).
+void GameStatesReset();
