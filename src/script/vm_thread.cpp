@@ -172,6 +172,8 @@ void Not(parameter& slot) {
 
 constexpr int32_t kEnd = -1;
 
+vmFailureHook gFailureHook;
+
 // Executes one decoded instruction; returns the next offset, or kEnd to end the thread.
 int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t next) {
   const vmOperand* op = d.operands;
@@ -320,6 +322,7 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     script.cache.instructions.clear();
   }
   const vmDecoded* decoded = nullptr;
+  int32_t from = offset;
   const vmDecoded* const* known = script.cache.at.data();  // the array keeps its size from here on
   while (offset >= 0 && static_cast<size_t>(offset) < size && !thread.waiting) {
     decoded = known[offset];
@@ -328,7 +331,7 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
       decoded = nullptr;
       break;
     }
-    const int32_t from = offset;
+    from = offset;
     offset = Step(script, thread, *decoded, offset + static_cast<int32_t>(decoded->length));
     if (offset <= from && offset >= 0) {
       if (script.backwardJumpsLeft == 0) break;
@@ -341,7 +344,13 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     thread.run.flagA = (decoded->opcodeByte & 0x40) != 0;
     thread.run.flagB = (decoded->opcodeByte & 0x80) != 0;
   }
-  if (!thread.waiting) thread.running = false;
+  if (!thread.waiting) {
+    thread.running = false;
+    // A normal end is a Return from the outermost routine or running past the last instruction.
+    const bool returned = offset < 0 && decoded && (decoded->opcodeByte & 0x3f) == kOpReturn;
+    const bool ranOff = offset >= 0 && static_cast<size_t>(offset) >= size;
+    if (gFailureHook && !returned && !ranOff) gFailureHook(thread.id, offset < 0 ? from : offset);
+  }
 }
 
 const parameter* ParameterSlot(const scriptThread& thread, int32_t n) {
@@ -372,6 +381,8 @@ std::unique_ptr<scriptThread> VmThreadNew() {
 namespace {
 uint64_t gBackwardJumpLimit = UINT64_MAX;
 }  // namespace
+
+void VmThreadFailureHookSet(vmFailureHook hook) { gFailureHook = std::move(hook); }
 
 void VmBackwardJumpLimitSet(uint64_t limit) { gBackwardJumpLimit = limit; }
 uint64_t VmBackwardJumpLimit() { return gBackwardJumpLimit; }

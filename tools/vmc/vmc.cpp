@@ -6,7 +6,11 @@
 //   vmc disasm --json FILE
 //                     the same as one JSON document
 //   vmc asm TEXT OUT  writes the file that the printed form TEXT describes
-//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]
+//   vmc compile [--map MAP] SRC OUT
+//                     compiles the screen source SRC (and the files it includes) into the
+//                     script file OUT; MAP receives the map from code offsets to source lines.
+//                     Errors go to standard error as "FILE:LINE:COLUMN: message" with the line.
+//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR] [--map MAP]
 //                     runs a script headless: the units start on SDL's offscreen driver with a
 //                     1280 x 720 display (id 1) and a current state that is not paused; the app
 //                     routines "Print" (parameter 1 as a line on standard output), "Fail"
@@ -14,7 +18,8 @@
 //                     the script is loaded, then each frame posts its events in the order given,
 //                     updates the script and renders (a clear and a swap). Asset names are found
 //                     below DIR (the program folder; default the current folder). Every log line
-//                     is also written to standard error. Exit 1 when the load fails.
+//                     is also written to standard error. Exit 1 when the load fails. With a
+//                     map, a thread that ends by a failure is reported with its source line.
 //
 // Values are printed as the file holds them (the loader upper-cases names; flag bytes are
 // printed as numbers). Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes
@@ -50,6 +55,8 @@
 #include "shell/units.h"
 #include "state/state.h"
 #include "script/vm_code.h"
+#include "script/vm_thread.h"
+#include "compiler/compiler.h"
 
 namespace {
 
@@ -58,7 +65,9 @@ int Usage() {
                "usage: vmc disasm [--json] FILE\n"
                "                            print the objects and code of a compiled script (as JSON)\n"
                "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n"
-               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR]\n"
+               "       vmc compile [--map MAP] SRC OUT\n"
+               "                            compile the screen source SRC into the script OUT\n"
+               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR] [--map MAP]\n"
                "                            run a compiled script headless for N frames (default 1)\n");
   return 2;
 }
@@ -752,6 +761,7 @@ struct runOptions {
   int32_t frames = 1;
   std::vector<postedEvent> posts;
   std::string root = ".";
+  std::string map;
 };
 
 bool Integer(const char* text, int32_t& value, int32_t low) { return UtilTextToInteger(text, value) && value >= low; }
@@ -770,6 +780,8 @@ bool ReadRunOptions(int argc, char** argv, runOptions& options) {
       i += 3;
     } else if (arg == "--root" && i + 1 < argc) {
       options.root = argv[++i];
+    } else if (arg == "--map" && i + 1 < argc) {
+      options.map = argv[++i];
     } else if (options.file.empty() && !arg.empty() && arg[0] != '-') {
       options.file = arg;
     } else {
@@ -789,6 +801,28 @@ int Run(const runOptions& options) {
   if (error || !std::ifstream(file, std::ios::binary)) {
     std::fprintf(stderr, "vmc: cannot open %s\n", options.file.c_str());
     return 1;
+  }
+  std::string map;
+  if (!options.map.empty()) {
+    std::ifstream in(options.map, std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "vmc: cannot open %s\n", options.map.c_str());
+      return 1;
+    }
+    map.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Named here so a screen that goes quiet can be traced to the statement that failed.
+    VmThreadFailureHookSet([map](int32_t threadId, int32_t offset) {
+      int32_t line = 0;
+      std::string path;
+      const std::string place = vmcc::MapLookup(map, offset, &line, &path);
+      std::fprintf(stderr, "vmc: thread %d ended by a failure at offset %d%s\n", threadId, offset,
+                   place.empty() ? "" : (" in " + place).c_str());
+      std::ifstream source(path, std::ios::binary);
+      std::string text;
+      for (int32_t i = 0; source && i < line && std::getline(source, text); ++i) {
+      }
+      if (source && !text.empty()) std::fprintf(stderr, "  %s\n", text.c_str());
+    });
   }
   const std::filesystem::path root = std::filesystem::absolute(options.root, error);
   if (error || !std::filesystem::is_directory(root, error)) {
@@ -843,6 +877,7 @@ int Run(const runOptions& options) {
     }
   }
   ShellEndUnits();
+  VmThreadFailureHookSet(nullptr);
   if (window != kNoId) PlatformWindowDestroy(window);
   LogSetSink(nullptr);
   if (userData) std::filesystem::remove_all(userData, error);
@@ -851,7 +886,38 @@ int Run(const runOptions& options) {
 
 }  // namespace
 
+// vmc compile [--map MAP] SRC OUT
+int CompileSource(int argc, char** argv) {
+  std::string map, source, output;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--map" && i + 1 < argc) {
+      map = argv[++i];
+    } else if (source.empty()) {
+      source = arg;
+    } else if (output.empty()) {
+      output = arg;
+    } else {
+      return Usage();
+    }
+  }
+  if (source.empty() || output.empty()) return Usage();
+  vmcc::compileResult result;
+  if (!vmcc::Compile(source, result)) {
+    std::fputs(result.errors.c_str(), stderr);
+    std::fprintf(stderr, "vmc: %d error%s in %s\n", result.errorCount, result.errorCount == 1 ? "" : "s", source.c_str());
+    return 1;
+  }
+  if (!FileReplaceWrite(output, result.file) ||
+      (!map.empty() && !FileReplaceWrite(map, std::vector<uint8_t>(result.map.begin(), result.map.end())))) {
+    std::fprintf(stderr, "vmc: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "compile") return CompileSource(argc, argv);
   if (argc == 3 && std::string(argv[1]) == "disasm") return Disassemble(argv[2], false);
   if (argc == 4 && std::string(argv[1]) == "disasm" && std::string(argv[2]) == "--json") return Disassemble(argv[3], true);
   if (argc == 4 && std::string(argv[1]) == "asm") return Assemble(argv[2], argv[3]);
