@@ -1432,7 +1432,7 @@ class compiler {
     if (forever && !leaves && (context_ == ctx::kMain || context_ == ctx::kHandler)) {
       Error(s.pos, "this loop never ends, and the main thread would never get back to the game; put it in a start { ... } block with a wait in it");
     } else if (forever && !leaves && context_ == ctx::kThread &&
-               !Holds(s.body, [](const stmt& x) { return x.kind == sk::kWait || x.kind == sk::kCall; })) {
+               !Holds(s.body, [this](const stmt& x) { return x.kind == sk::kWait || CallWaits(x); })) {
       Error(s.pos, "this loop never waits, so the game would hang in it; add a wait to let a frame pass");
     }
     const int32_t top = out_.Label(), exit = out_.Label();
@@ -1443,6 +1443,13 @@ class compiler {
     loops_.pop_back();
     out_.Jump(top);
     out_.Bind(exit);
+  }
+
+  // A statement that calls one of the screen's routines that waits.
+  bool CallWaits(const stmt& x) const {
+    if (x.kind != sk::kCall || x.value->kind != ek::kCall) return false;
+    const auto f = functions_.find(x.value->text);
+    return f != functions_.end() && f->second.waits;
   }
 
   void Return(const stmt& s) {

@@ -238,8 +238,14 @@ std::vector<token> Tokenize(sources& src, int32_t fileIndex) {
     }
     out.push_back(std::move(t));
   }
+  // The end of the file is placed just after the last token, where something is missing.
   token end;
-  end.pos = pos(i);
+  end.pos = out.empty() ? srcPos{fileIndex, 1, 1} : out.back().pos;
+  if (!out.empty()) {
+    const token& last = out.back();
+    const size_t width = last.kind == tok::kText ? 0 : last.text.size();
+    end.pos.column += static_cast<int32_t>(width);
+  }
   end.lineStart = true;
   out.push_back(end);
   return out;
