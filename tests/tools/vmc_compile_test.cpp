@@ -58,7 +58,11 @@ const NAME = "Thorn" + "fall"
 var count = BASE * 2 + 1          -- 21
 var word = "n="
 App.Print(word + count)           -- text on the left: joins
-App.Print(count + "4")            -- integer on the left: adds
+App.Print(count + "4")            -- a text on either side of + joins
+App.Print(count - "4" + 1)        -- otherwise the left side decides: subtracts 4
+var sum = 1
+sum += "4"                        -- a variable keeps its kind
+App.Print(sum)
 App.Print(-7 / 2)
 App.Print(-7 % 2)
 App.Print(7 / 0 + 7 % 0)
@@ -84,7 +88,7 @@ n *= -3
 App.Print(n)
 )");
   EXPECT_EQ(out,
-            "n=21\n25\n-3\n-1\n0\n-2147483648\n10\n-4\ntrue true false false\nhe\nhello\nhel\ntrue\n"
+            "n=21\n214\n18\n5\n-3\n-1\n0\n-2147483648\n10\n-4\ntrue true false false\nhe\nhello\nhel\ntrue\n"
             "Thornfall 9 hor abc!\ntrue\n4\nfalse\n0\n30\n");
 }
 
@@ -113,14 +117,14 @@ while true {
 }
 App.Print(seen)
 App.Print(text(fact(10)) + " " + sign(-4) + sign(0) + sign(9))
-App.Print(fact(3) + " " + sign(1))   -- an integer on the left: the texts count as 0
+App.Print(fact(3) * sign(1))   -- * follows its left side: the text counts as 0
 greet("ann", true)
 greet("bob", false)
 App.Print(even(4) and not even(3))
 if even(length("ab") + 1) { App.Print("odd?") } else if i == 6 { App.Print("six") }
 App.Print(fact(3) == 6 or fact(100000) == 0)
 )");
-  EXPECT_EQ(out, "1:1 3:3 4:3 5:3 \n3628800 minuszeroplus\n6\nhi ann!\nhi bob\ntrue\nsix\ntrue\n");
+  EXPECT_EQ(out, "1:1 3:3 4:3 5:3 \n3628800 minuszeroplus\n0\nhi ann!\nhi bob\ntrue\nsix\ntrue\n");
 }
 
 // The main thread runs at load; handlers run on it for posted events and see the screen

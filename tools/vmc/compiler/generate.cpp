@@ -427,8 +427,12 @@ class compiler {
           out = ParameterBoolean(r);
           return true;
         }
-        if (a.kind == kParameterText) {
+        if (a.kind == kParameterText || (op == "+" && b.kind == kParameterText)) {
           if (op != "+") return false;
+          out = ParameterText(ParameterToText(a) + ParameterToText(b));
+          return true;
+        }
+        if (a.kind == kParameterText) {
           out = ParameterText(a.text + ParameterToText(b));
           return true;
         }
@@ -918,6 +922,7 @@ class compiler {
       case ek::kBinary: {
         uint8_t opcode = 0;
         if (e.text == "and" || e.text == "or" || ComparisonOpcode(e.text, opcode)) return kTypeBool;
+        if (JoinsTexts(e)) return kTypeText;
         return TypeOf(*e.sub[0]);
       }
       default: return kTypeInt;
@@ -1089,6 +1094,11 @@ class compiler {
           return;
         }
         ArithmeticOpcode(op, opcode);
+        if (JoinsTexts(e)) {
+          EvalPushAs(*e.sub[0], kTypeText);
+          ApplyTo(kOpAdd, *e.sub[1], Top());
+          return;
+        }
         CheckArithmetic(TypeOf(*e.sub[0]), op, e.pos);
         EvalPush(*e.sub[0]);
         ApplyTo(opcode, *e.sub[1], Top());
@@ -1102,6 +1112,12 @@ class compiler {
         Error(e.pos, "lists and { } records describe objects; they are not values in code");
         Push(Literal(ParameterInteger(0)));
     }
+  }
+
+  // "+" with a text on either side joins texts (the left side converted to text), as a modder
+  // reading "Score: " + n or n + " points" expects; every other operator follows the left side.
+  bool JoinsTexts(const expr& e) {
+    return e.kind == ek::kBinary && e.text == "+" && (TypeOf(*e.sub[0]) == kTypeText || TypeOf(*e.sub[1]) == kTypeText);
   }
 
   void CheckArithmetic(int32_t left, const std::string& op, const srcPos& at) {
