@@ -978,7 +978,10 @@ class compiler {
   opnd Operand(const expr& e, int32_t& pushed) {
     pushed = 0;
     parameter v;
-    if (ConstEval(e, v)) return Literal(v);
+    if (ConstEval(e, v)) {
+      if (v.kind == kParameterText && v.text.size() > 65535) Error(e.pos, "a text in code has at most 65535 characters");
+      return Literal(v);
+    }
     if (e.kind == ek::kName) {
       const named n = Resolve(e.text, e.pos, true);
       if (n.kind == nk::kLocal || n.kind == nk::kScreen) return Slot(n.var.mode, n.var.n);
