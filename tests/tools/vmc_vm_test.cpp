@@ -121,4 +121,55 @@ TEST(VmcCompiledOnTheInterpreter, TheFailureHookNamesTheFailedStatement) {
   EXPECT_EQ(s.printed, (std::vector<std::string>{"a"}));
 }
 
+// Every prefix of a screen and random changes to it either compile to a file that the loader
+// reads and whose code decodes whole, or give errors; nothing crashes.
+TEST(VmcCompiledOnTheInterpreter, DamagedSourcesCompileOrFailCleanly) {
+  const std::string source = R"(const GOLD = 0xFFD700
+button PLAY { frames = [["a.tga"], { images = ["b.tga"], mat = "m.mat" }], text = "Go", color = GOLD }
+list L { kind = vertical }
+var clicks = 0
+function f(a, b: text): text { if a > 1 and not (b == "x") { return b + a } return "" }
+while clicks < 3 { clicks += 1; L.items[clicks] = f(clicks, "y") }
+on click PLAY { clicks = clicks + 1; App.Print(f(clicks, "z")) }
+on event(code, name) { if code == Event.tick { return } }
+start { var n = 0; while n < 10 { PLAY.left = PLAY.left + 1; n += 1; wait(2) } }
+)";
+  TempDir dir;
+  uint32_t seed = 12345;
+  auto random = [&seed](uint32_t below) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % below;
+  };
+  std::vector<std::string> variants;
+  for (size_t n = 0; n <= source.size(); n += 3) variants.push_back(source.substr(0, n));
+  const std::string alphabet = "(){}[]=+-*/<>!,.;:\"\\ \nabcxyz0123456789";
+  for (int i = 0; i < 300; ++i) {
+    std::string changed = source;
+    for (int k = 0; k < 3; ++k) changed[random(static_cast<uint32_t>(changed.size()))] = alphabet[random(static_cast<uint32_t>(alphabet.size()))];
+    variants.push_back(changed);
+  }
+  int compiled = 0;
+  for (const std::string& text : variants) {
+    ASSERT_TRUE(WriteFile(dir / "s.tfs", text));
+    vmcc::compileResult result;
+    if (!vmcc::Compile(dir / "s.tfs", result)) {
+      EXPECT_GT(result.errorCount, 0);
+      EXPECT_NE(result.errors.find("s.tfs:"), std::string::npos) << text;
+      continue;
+    }
+    ++compiled;
+    ::script record;
+    ByteReader in(result.file);
+    ASSERT_TRUE(ScriptFileParse(in, record)) << text;
+    vmCodeFormat format;
+    for (const objEntry& o : record.objects) format.objectKinds.push_back(o.type);
+    for (size_t at = 0; at < record.code.size();) {
+      vmDecoded decoded;
+      ASSERT_TRUE(VmDecode(record.code.data(), record.code.size(), at, format, decoded)) << text;
+      at += decoded.length;
+    }
+  }
+  EXPECT_GT(compiled, 5);  // some prefixes end between statements
+}
+
 }  // namespace

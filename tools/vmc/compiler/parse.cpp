@@ -492,6 +492,7 @@ class parser {
   }
 
   stmtPtr Statement() {
+    const nested guard(*this);
     auto s = std::make_unique<stmt>();
     s->pos = Peek().pos;
     if (Accept(";")) return Statement();
@@ -577,13 +578,33 @@ class parser {
   }
 
   // ---- expressions, loosest first: or, and, comparison, + - | , * / % &, unary (- not), postfix
-  exprPtr Expression() { return Or(); }
+  // Nesting (brackets, blocks, unary operators) is bounded so that no source can exhaust the
+  // parser's own stack.
+  struct nested {
+    explicit nested(parser& p) : p_(p) {
+      if (++p_.depth_ > kMaxNesting) {
+        --p_.depth_;
+        p_.Fail(p_.Peek().pos, "this is nested too deeply (more than 200 levels)");
+      }
+    }
+    ~nested() { --p_.depth_; }
+    parser& p_;
+  };
+  static constexpr int kMaxNesting = 200;
+
+  exprPtr Expression() {
+    const nested guard(*this);
+    return Or();
+  }
 
   exprPtr Binary(exprPtr left, const token& op, exprPtr right, const std::string& name) {
     auto e = std::make_unique<expr>();
     e->kind = ek::kBinary;
     e->pos = op.pos;
     e->text = name;
+    e->height = std::max(left->height, right->height) + 1;
+    // The compiler walks expressions recursively; a chain this long is no hand-written formula.
+    if (e->height > kMaxNesting) Fail(op.pos, "this expression has more than 200 operators in a row; split it up");
     e->sub.push_back(std::move(left));
     e->sub.push_back(std::move(right));
     return e;
@@ -638,6 +659,7 @@ class parser {
   }
   // not binds as tightly as a minus sign (as in Lua): not a == b is (not a) == b.
   exprPtr Unary() {
+    const nested guard(*this);
     if (IsWord("not") || Is("!")) {
       const token& op = Next();
       auto e = std::make_unique<expr>();
@@ -778,6 +800,7 @@ class parser {
     e->pos = Peek().pos;
     Expect("{", "to open the attributes");
     while (!Is("}") && !AtEnd()) {
+      const size_t start = at_;
       try {
         const srcPos at = Peek().pos;
         if (Peek().kind != tok::kName) Fail(at, "expected an attribute name, found " + Describe(Peek()));
@@ -788,7 +811,8 @@ class parser {
         e->sub.push_back(Expression());
         if (!Accept(",")) Accept(";");
       } catch (const syntaxError&) {
-        // Skip to the next attribute: past a comma or to a line start.
+        // Skip to the next attribute: past a comma or to a line start (always onward).
+        if (at_ == start) Next();
         while (!AtEnd() && !Is("}") && !Accept(",") && !Peek().lineStart) Next();
       }
     }
@@ -802,6 +826,7 @@ class parser {
   std::set<std::string>& included_;
   std::vector<token> tokens_;
   size_t at_ = 0;
+  int depth_ = 0;
 };
 
 }  // namespace

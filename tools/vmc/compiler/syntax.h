@@ -93,6 +93,7 @@ struct expr {
   std::vector<std::string> fieldNames;  // kRecord: the name of each sub
   std::vector<srcPos> fieldPos;
   bool out = false;  // a call argument written `out x`
+  int32_t height = 0;  // operators below this one (kBinary), bounded by the parser
 };
 
 enum class sk { kVar, kAssign, kCall, kIf, kWhile, kBreak, kContinue, kReturn, kWait, kStartBlock, kStartCall };
