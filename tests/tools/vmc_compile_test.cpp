@@ -116,6 +116,11 @@ while true {
   seen = seen + i + ":" + j + " "
 }
 App.Print(seen)
+var sum = ""
+for k = 1, 6 { if k == 2 { continue } if k == 5 { break } var twice = k * 2; sum = sum + twice + "," }
+for k = 9, 1, -4 { sum = sum + k }
+for k = 2, 1 { sum = sum + "never" }
+App.Print(sum)
 App.Print(text(fact(10)) + " " + sign(-4) + sign(0) + sign(9))
 App.Print(fact(3) * sign(1))   -- * follows its left side: the text counts as 0
 greet("ann", true)
@@ -124,7 +129,7 @@ App.Print(even(4) and not even(3))
 if even(length("ab") + 1) { App.Print("odd?") } else if i == 6 { App.Print("six") }
 App.Print(fact(3) == 6 or fact(100000) == 0)
 )");
-  EXPECT_EQ(out, "1:1 3:3 4:3 5:3 \n3628800 minuszeroplus\n0\nhi ann!\nhi bob\ntrue\nsix\ntrue\n");
+  EXPECT_EQ(out, "1:1 3:3 4:3 5:3 \n2,6,8,951\n3628800 minuszeroplus\n0\nhi ann!\nhi bob\ntrue\nsix\ntrue\n");
 }
 
 // The main thread runs at load; handlers run on it for posted events and see the screen
@@ -322,7 +327,8 @@ TEST(VmcCompile, ErrorsNameTheirPlaceAndSayWhatToDo) {
       {"function f() { start { wait } }\n", "bad.tfs:1:16: start is allowed in the main code, in handlers and in started threads"},
       {"while true { App.Print(1) }\n", "bad.tfs:1:1: this loop never ends"},
       {"start { while true { App.Print(1) } }\n", "bad.tfs:1:9: this loop never waits"},
-      {"break\n", "bad.tfs:1:1: break is only allowed inside a while loop"},
+      {"break\n", "bad.tfs:1:1: break is only allowed inside a loop"},
+      {"for i = 1, 9, 0 { }\n", "bad.tfs:1:15: the step of a for loop is a number other than 0"},
       {"var t = \"a\" * 2\n", "bad.tfs:1:13: \"*\" on a text gives nothing useful"},
       {"var x = App.Get()\n", "bad.tfs:1:13: an app routine gives its results through out parameters"},
       {"function f(a) { return a }\nApp.Print(f(1, 2))\n", "bad.tfs:2:11: f takes 1 value(s), not 2"},

@@ -1357,10 +1357,11 @@ class compiler {
         return;
       }
       case sk::kWhile: return While(s);
+      case sk::kFor: return For(s);
       case sk::kBreak:
       case sk::kContinue: {
         if (loops_.empty()) {
-          Error(s.pos, std::string(s.kind == sk::kBreak ? "break" : "continue") + " is only allowed inside a while loop");
+          Error(s.pos, std::string(s.kind == sk::kBreak ? "break" : "continue") + " is only allowed inside a loop (while or for)");
           return;
         }
         const loop& l = loops_.back();
@@ -1462,6 +1463,38 @@ class compiler {
     loops_.pop_back();
     out_.Jump(top);
     out_.Bind(exit);
+  }
+
+  // for i = first, last[, step]: i and the last value are the loop's two slots; the step is a
+  // constant, so the direction of the test is known.
+  void For(const stmt& s) {
+    int32_t step = 1;
+    parameter v;
+    if (s.step) {
+      if (!ConstEval(*s.step, v) || v.kind != kParameterInteger || v.integer == 0) {
+        Error(s.step->pos, "the step of a for loop is a number other than 0 known when compiling (for i = 10, 1, -1)");
+      } else {
+        step = v.integer;
+      }
+    }
+    scopes_.push_back(scope{{}, depth_, false});
+    EvalPushAs(*s.value, kTypeInt);
+    const opnd counter = Top();
+    EvalPushAs(*s.target, kTypeInt);
+    const opnd last = Top();
+    scopes_.back().locals.push_back({s.name, kTypeInt, kVmModeBasePlus, counter.n});
+    const int32_t top = out_.Label(), next = out_.Label(), exit = out_.Label();
+    out_.Bind(top);
+    out_.JumpIf(step > 0 ? kOpJumpGreater : kOpJumpLess, counter, last, exit);
+    loops_.push_back({exit, next, depth_});
+    Block(s.body);
+    loops_.pop_back();
+    out_.Bind(next);
+    out_.Arith(kOpAdd, Literal(ParameterInteger(step)), counter);
+    out_.Jump(top);
+    out_.Bind(exit);
+    Pop(2);
+    scopes_.pop_back();
   }
 
   // A statement that calls one of the screen's routines that waits.

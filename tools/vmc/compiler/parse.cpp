@@ -254,7 +254,7 @@ std::vector<token> Tokenize(sources& src, int32_t fileIndex) {
 // ---------------------------------------------------------------------------------------------
 // The parser
 
-const std::set<std::string> kKeywords = {"var",  "const",    "function", "on",   "start", "if",    "else",
+const std::set<std::string> kKeywords = {"for", "var",  "const",    "function", "on",   "start", "if",    "else",
                                          "while", "break",   "continue", "return", "wait", "true", "false",
                                          "and",  "or",       "not",      "include", "out",  "App",  "Event"};
 
@@ -522,6 +522,18 @@ class parser {
       Next();
       s->kind = sk::kWhile;
       s->value = Expression();
+      s->body = Block(s->endPos);
+      return s;
+    } else if (IsWord("for")) {
+      Next();
+      s->kind = sk::kFor;
+      s->pos = Peek().pos;
+      s->name = Name("the loop's variable");
+      Expect("=", "after the loop's variable (for i = 1, 10 { ... })");
+      s->value = Expression();
+      Expect(",", "between the first and the last value (for i = 1, 10 { ... })");
+      s->target = Expression();
+      if (Accept(",")) s->step = Expression();
       s->body = Block(s->endPos);
       return s;
     } else if (IsWord("break") || IsWord("continue")) {

@@ -96,7 +96,7 @@ struct expr {
   int32_t height = 0;  // operators below this one (kBinary), bounded by the parser
 };
 
-enum class sk { kVar, kAssign, kCall, kIf, kWhile, kBreak, kContinue, kReturn, kWait, kStartBlock, kStartCall };
+enum class sk { kVar, kAssign, kCall, kIf, kWhile, kFor, kBreak, kContinue, kReturn, kWait, kStartBlock, kStartCall };
 
 struct stmt;
 using stmtPtr = std::unique_ptr<stmt>;
@@ -104,10 +104,11 @@ using stmtPtr = std::unique_ptr<stmt>;
 struct stmt {
   sk kind = sk::kCall;
   srcPos pos;
-  std::string name;     // kVar: the variable
+  std::string name;     // kVar, kFor: the variable
   std::string op;       // kAssign: "=", "+=", "-=", "*=", "/=", "%="
-  exprPtr target;       // kAssign
-  exprPtr value;        // kVar initial value, kAssign value, kCall/kStartCall call, kIf/kWhile
+  exprPtr target;       // kAssign; kFor: the last value
+  exprPtr step;         // kFor: the step (a constant), or none for 1
+  exprPtr value;        // kVar initial value, kAssign value, kCall/kStartCall call, kFor first value, kIf/kWhile
                         // condition, kReturn value, kWait frame count
   std::vector<stmtPtr> body;
   std::vector<stmtPtr> orElse;  // kIf
