@@ -2,12 +2,15 @@
 
 #include <GL/gl.h>
 
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/display_modes.h"
+#include "image/image.h"
 #include "platform/platform.h"
 
 namespace {
@@ -43,6 +46,8 @@ int gUseCount = 0;
 // indexed by graphicsRegistry.
 RegistryHooks gRegistries[3];
 graphicsDimensionsSource gDimensions;
+// Kept for diagnostics: what the current viewport was set for.
+std::string gViewportLabel;
 
 RegistryHooks& Hooks(graphicsRegistry registry) { return gRegistries[static_cast<int>(registry)]; }
 
@@ -374,17 +379,74 @@ void GraphicsRenderEnd(int32_t id) {
 }
 
 void GraphicsSetOrtho(int32_t width, int32_t height) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, static_cast<double>(width), static_cast<double>(height), 0.0, -500.0, 500.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  GraphicsSetOrthoRegion(0, 0, width, height);
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
 }
 
-void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height) { glViewport(x, y, width, height); }
+void GraphicsSetOrthoRegion(int32_t left, int32_t top, int32_t width, int32_t height) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  const double x = left, y = top;
+  glOrtho(x, x + width, y + height, y, -500.0, 500.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height, const std::string& label) {
+  glViewport(x, y, width, height);
+  gViewportLabel = label;
+}
+
+void GraphicsGetViewport(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
+  GLint box[4] = {0, 0, 0, 0};
+  glGetIntegerv(GL_VIEWPORT, box);
+  x = box[0], y = box[1], width = box[2], height = box[3];
+}
+
+const std::string& GraphicsViewportLabel() { return gViewportLabel; }
+
+void GraphicsPushMatrices() {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+}
+
+void GraphicsPopMatrices() {
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+}
+
+bool GraphicsReadPixels(int32_t id, imageData& image) {
+  const graphicsDisplay* display = Find(id);
+  if (display == nullptr || !GraphicsDisplayMakeCurrent(id)) {
+    LogError("GraphicsReadPixels - Unable to make RC current on display " + std::to_string(id) + ".");
+    return false;
+  }
+  int32_t width = 1, height = 1;
+  DisplayDimensions(*display, width, height);
+  std::vector<uint8_t> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  image.width = width;
+  image.height = height;
+  image.bitsPerPixel = 32;
+  image.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  // OpenGL's rows run bottom up; the framebuffer's alpha is no part of the picture.
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* p = &rgba[static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) * 4];
+    uint32_t* out = &image.pixels[static_cast<size_t>(y) * static_cast<size_t>(width)];
+    for (int32_t x = 0; x < width; ++x, p += 4) {
+      out[x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+    }
+  }
+  return true;
+}
 
 void GraphicsSetCulling(int32_t mode) {
   if (gState.noCull) mode = kGraphicsCullOff;

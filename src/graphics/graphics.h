@@ -12,6 +12,8 @@
 
 #include "core/ids.h"
 
+struct imageData;
+
 // A display mode of a monitor. modeNumber is the mode's index in the monitor's own enumeration
 // and selects it again when switching.
 struct graphicsMode {
@@ -123,7 +125,21 @@ void GraphicsRenderEnd(int32_t id);
 // Pixel projection: x right, y down, (0,0) top left of a width x height box, depth -500..500;
 // identity model-view; depth test off, 2-D texturing and blending on.
 void GraphicsSetOrtho(int32_t width, int32_t height);
-void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height);
+// The projection alone: x right, y down, (left, top) at the top left of a width x height box,
+// depth -500..500; identity model-view. Other state is left as it is.
+void GraphicsSetOrthoRegion(int32_t left, int32_t top, int32_t width, int32_t height);
+// The label names the caller's purpose; it is kept as the current viewport label for diagnostics.
+void GraphicsSetViewport(int32_t x, int32_t y, int32_t width, int32_t height, const std::string& label = {});
+// The current context's viewport as OpenGL holds it (origin bottom left).
+void GraphicsGetViewport(int32_t& x, int32_t& y, int32_t& width, int32_t& height);
+// The label of the last GraphicsSetViewport (empty when it gave none).
+const std::string& GraphicsViewportLabel();
+// Saves and restores the projection and model-view matrices (one level each; a pop follows every push).
+void GraphicsPushMatrices();
+void GraphicsPopMatrices();
+// The display's back buffer at its client size into the picture (0xFFRRGGBB, row 0 at the top).
+// False with a log line when the display cannot be made current.
+bool GraphicsReadPixels(int32_t id, imageData& image);
 
 // Face culling modes; "-nocull" (given at start) forces kGraphicsCullOff whatever is asked.
 constexpr int32_t kGraphicsCullBackCounterClockwise = 1;

@@ -402,6 +402,8 @@ scriptView ScriptViewGet(const script& record, int32_t displayId);
 // ---------------------------------------------------------------------------------------------
 // Pointer events (script_events.cpp) and drawing (script_render.cpp)
 
+// Replaces the millisecond clock the tick reads; nullptr restores the system tick.
+void ScriptEventClockSet(uint32_t (*clock)());
 // The tick: every 33 ms of the millisecond clock, -1 to the visible objects that take it, texture
 // scrolling of Atex objects and app-object animate routines.
 void ScriptTick(script& record);

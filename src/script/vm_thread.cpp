@@ -283,6 +283,9 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
       return next;
     case kOpFork: {
       if (!AddressValid(script, op[0].number) || script.threads.size() >= kVmMaxThreads) return kEnd;
+      const uint64_t copyCost = thread.stack.size() / 256;
+      if (copyCost > script.runBudgetLeft) return kEnd;
+      script.runBudgetLeft -= copyCost;
       auto fork = std::make_unique<scriptThread>(thread);
       fork->id = VmThreadIdNext();
       fork->waiting = true;
@@ -324,7 +327,8 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
   const vmDecoded* decoded = nullptr;
   int32_t from = offset;
   const vmDecoded* const* known = script.cache.at.data();  // the array keeps its size from here on
-  while (offset >= 0 && static_cast<size_t>(offset) < size && !thread.waiting) {
+  // Only the slow path can make the thread wait, so only it checks.
+  while (offset >= 0 && static_cast<size_t>(offset) < size) {
     decoded = known[offset];
     if (!decoded) decoded = Decoded(script, offset);
     if (decoded == &kNoInstruction) {
@@ -332,11 +336,37 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
       break;
     }
     from = offset;
-    offset = Step(script, thread, *decoded, offset + static_cast<int32_t>(decoded->length));
-    if (offset <= from && offset >= 0) {
-      if (script.backwardJumpsLeft == 0) break;
-      --script.backwardJumpsLeft;
+    const int32_t next = offset + static_cast<int32_t>(decoded->length);
+    // Counting loops are an Add and a JumpLess on integers: handled here with predictable
+    // branches instead of the instruction switch. Anything else goes the general way.
+    const uint8_t opcode = decoded->opcodeByte & 0x3f;
+    if (opcode == kOpAdd) {
+      const parameter* v = Value(thread, decoded->operands[0]);
+      parameter* slot = Slot(thread, decoded->operands[1].mode, decoded->operands[1].number);
+      if (v && slot && slot->kind == kParameterInteger && v->kind == kParameterInteger) {
+        slot->integer = Wrap(static_cast<int64_t>(slot->integer) + v->integer);
+        offset = next;
+        continue;
+      }
+    } else if (opcode == kOpJumpLess) {
+      const vmOperand* op = decoded->operands;
+      const parameter* a = Value(thread, op[0]);
+      const parameter* b = Value(thread, op[1]);
+      if (a && b && a->kind == kParameterInteger && b->kind == kParameterInteger && AddressValid(script, op[2].number)) {
+        offset = a->integer < b->integer ? op[2].number : next;
+        if (offset <= from) {
+          if (script.runBudgetLeft == 0) break;
+          --script.runBudgetLeft;
+        }
+        continue;
+      }
     }
+    offset = Step(script, thread, *decoded, next);
+    if (offset <= from && offset >= 0) {
+      if (script.runBudgetLeft == 0) break;
+      --script.runBudgetLeft;
+    }
+    if (thread.waiting) break;
   }
   // The decoding state of the last instruction, which a waiting thread keeps.
   if (decoded) {
@@ -379,13 +409,13 @@ std::unique_ptr<scriptThread> VmThreadNew() {
 }
 
 namespace {
-uint64_t gBackwardJumpLimit = UINT64_MAX;
+uint64_t gRunBudget = UINT64_MAX;
 }  // namespace
 
 void VmThreadFailureHookSet(vmFailureHook hook) { gFailureHook = std::move(hook); }
 
-void VmBackwardJumpLimitSet(uint64_t limit) { gBackwardJumpLimit = limit; }
-uint64_t VmBackwardJumpLimit() { return gBackwardJumpLimit; }
+void VmRunBudgetSet(uint64_t limit) { gRunBudget = limit; }
+uint64_t VmRunBudget() { return gRunBudget; }
 
 void VmScriptInit(vmScript& script) {
   if (script.threads.empty()) script.threads.push_back(VmThreadNew());
@@ -426,8 +456,15 @@ void VmThreadResume(vmScript& script, scriptThread& thread) {
 }
 
 void VmScriptUpdate(vmScript& script) {
-  if (script.threads.empty()) return;
+  // An update asked for from code that this update runs does nothing: the update is still going.
+  if (script.threads.empty() || script.updating) return;
   if (script.host && script.host->StatePaused()) return;
+  struct updatingMark {
+    bool& flag;
+    ~updatingMark() { flag = false; }
+  };
+  script.updating = true;
+  const updatingMark mark{script.updating};
   scriptThread& main = *script.threads[0];
   if (main.waiting) {
     VmThreadResume(script, main);
@@ -437,22 +474,16 @@ void VmScriptUpdate(vmScript& script) {
     script.host->UpdateTick();
     script.host->UpdatePointer();
   }
-  // Threads forked during this pass are appended and visited in it too.
-  for (size_t i = 1; i < script.threads.size();) {
-    scriptThread* thread = script.threads[i].get();
-    if (thread->waiting) VmThreadResume(script, *thread);
-    if (thread->waiting) {
-      ++i;
-      continue;
-    }
-    for (size_t at = 1; at < script.threads.size(); ++at) {
-      if (script.threads[at].get() == thread) {
-        script.threads.erase(script.threads.begin() + static_cast<std::ptrdiff_t>(at));
-        i = at;
-        break;
-      }
-    }
+  // Threads forked during this pass are appended and visited in it too. Ended threads leave in
+  // one sweep afterwards (removing each at once made a pass over many threads quadratic).
+  for (size_t i = 1; i < script.threads.size(); ++i) {
+    scriptThread& thread = *script.threads[i];
+    if (thread.waiting) VmThreadResume(script, thread);
   }
+  const scriptThread* first = &main;
+  std::erase_if(script.threads, [first](const std::unique_ptr<scriptThread>& thread) {
+    return thread.get() != first && !thread->waiting && !thread->running;
+  });
 }
 
 void VmScriptPostEvent(vmScript& script, int32_t code, const std::string& objectName) {

@@ -19,12 +19,13 @@ inline constexpr size_t kVmMaxCallFrames = 1u << 16;
 // So is a Fork past this many threads in one script (forks made in a pass run in that pass, so a
 // forking loop would otherwise never let the update return).
 inline constexpr size_t kVmMaxThreads = 1u << 16;
-// A script may be given a budget of backward transfers (jumps, calls and returns to the same or
-// an earlier offset, which every loop needs): once spent, the next one ends its thread like a
-// decoding error. Unlimited by default; harnesses that run arbitrary code set a bound so that no
-// loop runs forever. Scripts take the limit in force when they are made.
-void VmBackwardJumpLimitSet(uint64_t limit);
-uint64_t VmBackwardJumpLimit();
+// A script may be given a budget of work: each backward transfer (a jump, call or return to the
+// same or an earlier offset, which every loop needs) costs 1, a Fork 1 more for every 256 slots it
+// copies. Once spent, the next such step ends its thread like a decoding error. Unlimited by
+// default; harnesses that run arbitrary code set a bound so that nothing runs forever. Scripts
+// take the budget in force when they are made.
+void VmRunBudgetSet(uint64_t limit);
+uint64_t VmRunBudget();
 
 // Called when a thread ends by a failure rather than by returning from its outermost routine (a
 // decoding error, an invalid operand, an app routine that did not succeed, a spent budget), with
@@ -126,7 +127,8 @@ struct vmScript {
   std::vector<std::unique_ptr<scriptThread>> threads;
   vmHost* host = nullptr;
   vmDecodeCache cache;
-  uint64_t backwardJumpsLeft = VmBackwardJumpLimit();
+  uint64_t runBudgetLeft = VmRunBudget();
+  bool updating = false;  // inside VmScriptUpdate's pass over the secondary threads
 };
 
 // The thread-ID counter, global across scripts: the next ID, and the engine's start step reset.

@@ -11,7 +11,6 @@
 #include "data/data_file.h"
 #include "data/mat.h"
 #include "graphics/font.h"
-#include "graphics/font_file.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
 #include "graphics/offscreen_video.h"
@@ -22,31 +21,6 @@
 #include "support/test_support.h"
 
 namespace tftest {
-
-inline void SavePicture(const std::string& path, int32_t width, int32_t height, uint32_t colour) {
-  imageData* image = nullptr;
-  ImageNew(image);
-  image->width = width;
-  image->height = height;
-  image->pixels.assign(static_cast<size_t>(width) * height, colour);
-  ImageSave(path, image);
-  ImageFree(image);
-}
-
-inline void SaveBlockFont(const std::string& path) {
-  fontFile font;
-  font.name = "Blocks";
-  font.firstChar = ' ';
-  font.lastChar = 'z';
-  font.height = kFontHeight;
-  const int32_t count = FontFileRangeCount(font);
-  std::vector<uint8_t> widths(static_cast<size_t>(count), kGlyphWidth);
-  font.pictureCounts = FontFileLayout(widths.data(), count, kFontHeight, font.places.data());
-  font.pictures.assign(font.pictureCounts.size(), std::vector<uint8_t>(kFontPictureBytes, 0xFF));
-  for (int32_t i = 0; i < count; ++i) font.widths[static_cast<size_t>(i)] = kGlyphWidth;
-  font.glyphCount = count;
-  ASSERT_TRUE(FontFileWrite(path, font));
-}
 
 // The captured lines, one a line, for failure messages.
 inline std::string Joined(const LogCapture& log) {
@@ -65,7 +39,7 @@ class ScriptFixture : public ::testing::Test, protected OffscreenCanvas {
     MakeFolders(dir_ / "Bin/Art");
     SavePicture(dir_ / "Bin/Art/a.tga", 16, 8, 0xFFFF0000u);
     SavePicture(dir_ / "Bin/Art/b.tga", 8, 4, 0xFF00FF00u);
-    SaveBlockFont(dir_ / "Bin/Fonts/blocks.fot");
+    ASSERT_TRUE(SaveBlockFont(dir_ / "Bin/Fonts/blocks.fot"));
     ASSERT_TRUE(WriteFile(dir_ / "Bin/Maps/m.mat", MatFile()));
     DataFileStart();
     MatStart();

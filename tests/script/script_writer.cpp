@@ -1,5 +1,8 @@
 #include "script/script_writer.h"
 
+#include "graphics/font_file.h"
+#include "image/image.h"
+
 namespace tftest {
 
 std::string WriteScriptFileText(const scriptFile& file) {
@@ -121,6 +124,29 @@ scriptFile EveryKindFile(int32_t version) {
   file.listenerAddress = 3;
   file.code = {0x19, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00};
   return file;
+}
+
+void SavePicture(const std::string& path, int32_t width, int32_t height, uint32_t colour) {
+  imageChain image = ImageNewChain();
+  image->width = width;
+  image->height = height;
+  image->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
+  ImageSave(path, image.get());
+}
+
+bool SaveBlockFont(const std::string& path) {
+  fontFile font;
+  font.name = "Blocks";
+  font.firstChar = ' ';
+  font.lastChar = 'z';
+  font.height = kFontHeight;
+  const int32_t count = FontFileRangeCount(font);
+  std::vector<uint8_t> widths(static_cast<size_t>(count), kGlyphWidth);
+  font.pictureCounts = FontFileLayout(widths.data(), count, kFontHeight, font.places.data());
+  font.pictures.assign(font.pictureCounts.size(), std::vector<uint8_t>(kFontPictureBytes, 0xFF));
+  for (int32_t i = 0; i < count; ++i) font.widths[static_cast<size_t>(i)] = kGlyphWidth;
+  font.glyphCount = count;
+  return FontFileWrite(path, font);
 }
 
 }  // namespace tftest

@@ -34,6 +34,11 @@ inline std::string MatFile() {
          entry(0x00FF00, "WALL") + LE16(1) + char(0) + LE16(1) + char(1);
 }
 
+// A picture of one colour (0xAARRGGBB) saved by the image writer (format by extension).
+void SavePicture(const std::string& path, int32_t width, int32_t height, uint32_t colour);
+// The font kFont names: characters ' ' to 'z', each an opaque white block of kGlyphWidth.
+bool SaveBlockFont(const std::string& path);
+
 // One object of each kind (and one of an unknown kind) with a distinct value in every field, in
 // lower and mixed case where the loader upper-cases; and a file of the version holding them.
 std::vector<objEntry> EveryKind();

@@ -201,9 +201,9 @@ TEST(VmInstructions, BoundsEndTheThreadQuietly) {
   EXPECT_EQ(forks.script.threads.size(), 1u) << "all waited once and ended";
   // A budget of backward transfers ends a loop that never waits; forward code is not counted,
   // and a script made after the limit is lifted runs unbounded again.
-  VmBackwardJumpLimitSet(3);
+  VmRunBudgetSet(3);
   TestScript spins("Push 0\nloop:\nAdd 1, [0]\nJump loop\n");
-  VmBackwardJumpLimitSet(UINT64_MAX);
+  VmRunBudgetSet(UINT64_MAX);
   spins.Run();
   EXPECT_EQ(ParameterToInteger(spins.Slot(0)), 4) << "three jumps back, then the fourth ends it";
   EXPECT_FALSE(spins.Main().running);
@@ -318,6 +318,20 @@ TEST(VmThreads, ForksDuringThePassRunInItAndEndedThreadsLeave) {
   ASSERT_EQ(s.script.threads.size(), 2u);
   VmScriptUpdate(s.script);  // thread 2 forks 3 and ends; 3 runs in the same pass and ends
   EXPECT_EQ(s.script.threads.size(), 1u);
+  // An update asked for by code that an update runs is refused, so no thread is resumed twice
+  // or removed while it runs.
+  TestScript nested("Fork away\nWait\nCallAppRoutine 0\nPush 1\nReturn\naway:\nReturn\n");
+  int32_t inner = 0;
+  nested.host.routines.push_back([&](int32_t) {
+    VmScriptUpdate(nested.script);
+    inner = static_cast<int32_t>(nested.script.threads.size());
+    return 1;
+  });
+  nested.Run();
+  VmScriptUpdate(nested.script);  // the forked thread waits
+  VmScriptUpdate(nested.script);  // and calls the routine, then ends
+  EXPECT_EQ(inner, 2);
+  EXPECT_EQ(nested.script.threads.size(), 1u);
   // The call stack is kept across a wait.
   TestScript c("Call sub\nPush 5\nReturn\nsub:\nWait\nReturn\n");
   c.Run();
@@ -424,7 +438,7 @@ namespace {
 TEST(VmThreads, RandomCodeEndsQuietly) {
   std::mt19937 random(777);
   tftest::LogCapture log;
-  VmBackwardJumpLimitSet(10000);  // random bytes may well hold a loop without a wait
+  VmRunBudgetSet(10000);  // random bytes may well hold a loop without a wait
   for (int round = 0; round < 3000; ++round) {
     vmtest::TestScript s("");
     s.script.code.resize(random() % 64);
@@ -438,7 +452,7 @@ TEST(VmThreads, RandomCodeEndsQuietly) {
     for (int frame = 0; frame < 3; ++frame) VmScriptUpdate(s.script);
     EXPECT_LE(s.script.threads.size(), 64u);
   }
-  VmBackwardJumpLimitSet(UINT64_MAX);
+  VmRunBudgetSet(UINT64_MAX);
   EXPECT_TRUE(log.lines().empty());
 }
 

@@ -165,7 +165,7 @@ on 7(name) {
 }
 function late(what: text) { wait; App.Print("late " + what) }
 on event(code, name) {
-  if code == Event.leave { return }
+  if code == Event.leave or code == Event.tick { return }  -- ticks come with the clock
   App.Print("other " + code + " " + name)
 }
 App.Print("loaded")

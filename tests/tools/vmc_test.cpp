@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "data/data_file.h"
+#include "image/image.h"
 #include "script/script_writer.h"
 #include "script/vm_code.h"
 #include "support/test_support.h"
@@ -206,6 +208,93 @@ TEST(VmcTool, RunsScriptsHeadless) {
         {"run", dir / "fail.vmc", "--post", "0", "1", "x"}, {"run", dir / "fail.vmc", "--post", "1", "1"},
         {"run", dir / "fail.vmc", "--frames"}, {"run", dir / "fail.vmc", "extra.vmc"}}) {
     EXPECT_EQ(Vmc(wrong).status, 2) << wrong.size();
+  }
+}
+
+// vmc run with the pointer: mouse events through the input unit before their frames, hover,
+// press and click on a region map, the secondary button, and the refusals of the options.
+TEST(VmcTool, RunsFeedThePointerThroughTheInputUnit) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFile(dir / "Bin/Maps/m.mat", MatFile()));
+  objEntry mat = ObjectHead(kObjMat, "regions");
+  mat.mat.left = 100, mat.mat.top = 200, mat.mat.enabled = true, mat.mat.fileName = kMat;
+  // The listener prints each event's code and object name.
+  ASSERT_TRUE(WriteFile(dir / "screen.vmc",
+                        RunScript({"Print"}, "Return\n",
+                                  "Push [b-1]\nCallAppRoutine 0\nPop\nPush [b-2]\nCallAppRoutine 0\nPop\nReturn\n",
+                                  {mat})));
+  const runResult run = Vmc({"run", dir / "screen.vmc", "--frames", "6", "--move", "1", "101", "200", "--press", "2",
+                             "--release", "3", "--press2", "4", "--release2", "4", "--move", "5", "100", "200",
+                             "--move", "6", "5", "5", "--root", dir.path()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Cell (1, 0) is the region "WALL", cell (0, 0) "DOOR": the Mat is named by its region.
+  EXPECT_EQ(run.out, "-5\nWALL\n-3\nWALL\n-4\nWALL\n-8\nWALL\n-9\nWALL\n-6\nWALL\n-5\nDOOR\n-6\nDOOR\n")
+      << run.err;
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"run", dir / "screen.vmc", "--move", "1", "2"},
+        {"run", dir / "screen.vmc", "--move", "0", "2", "3"}, {"run", dir / "screen.vmc", "--press", "0"},
+        {"run", dir / "screen.vmc", "--release2"}, {"run", dir / "screen.vmc", "--press", "x"}}) {
+    EXPECT_EQ(Vmc(wrong).status, 2) << wrong.size();
+  }
+}
+
+// vmc run --window and --shot: the script drawn on a window of that size and the frame saved.
+TEST(VmcTool, SavesADrawnFrame) {
+  TempDir dir;
+  MakeFolders(dir / "Bin/Fonts");
+  MakeFolders(dir / "Bin/Art");
+  SavePicture(dir / "Bin/Art/button.tga", 80, 30, 0xFF000080u);
+  SavePicture(dir / "Bin/Art/cell.tga", 90, 16, 0xFF404040u);
+  SavePicture(dir / "Bin/Art/sel.tga", 90, 16, 0xFF806000u);
+  ASSERT_TRUE(SaveBlockFont(dir / "Bin/Fonts/blocks.fot"));
+  objEntry screen = ObjectHead(kObjDisplay, "screen");
+  screen.display.width = 400, screen.display.height = 300, screen.display.viewMode = 1;
+  objEntry quad = ObjectHead(kObjColor, "quad");
+  quad.color.left = 10, quad.color.top = 10, quad.color.width = 40, quad.color.height = 30;
+  quad.color.color = 0xFF0000, quad.color.alpha = 255, quad.color.visible = true;
+  objEntry button = ObjectHead(kObjButton, "play");
+  button.button.frames = FramesOf({{"Bin\\Art\\button.tga"}});
+  button.button.frames.left = 100, button.button.frames.top = 20, button.button.frame = 1;
+  button.button.visible = true, button.button.fontFile = kFont, button.button.text = "PLAY";
+  button.button.color = 0xFFFFFF;
+  objEntry label = ObjectHead(kObjLabel, "title");
+  label.label.left = 100, label.label.top = 60, label.label.fontFile = kFont, label.label.color = 0x00FF00;
+  label.label.visible = true, label.label.text = "Hello, world";
+  objEntry list = ObjectHead(kObjList, "menu");
+  list.list.kind = "VERTICAL", list.list.fontFile = kFont, list.list.color = 0xFFFFFF, list.list.colorSelected = 0xFFFF00;
+  list.list.frame = 1, list.list.frameSelected = 2, list.list.cellCount = 3, list.list.visible = true;
+  list.list.cells = FramesOf({{"Bin\\Art\\cell.tga"}, {"Bin\\Art\\sel.tga"}});
+  list.list.cells.left = 200, list.list.cells.top = 100;
+  ASSERT_TRUE(WriteFile(dir / "s.vmc", RunScript({}, "SetAttribute 4, 5, #0, \"One\"\nSetAttribute 4, 5, #1, \"Two\"\n"
+                                                     "SetAttribute 4, 6, 1\nReturn\n",
+                                                     "", {screen, quad, button, label, list})));
+  const runResult run = Vmc({"run", dir / "s.vmc", "--window", "800", "600", "--shot", "1", dir / "out.tga",
+                             "--root", dir.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  UseProgramFolder(dir);
+  DataFileStart();
+  imageChain shot = ImageLoadChain(dir / "out.tga");
+  DataFileEnd();
+  ASSERT_TRUE(shot && !shot->substitute);
+  ASSERT_EQ(shot->width, 800);
+  ASSERT_EQ(shot->height, 600);
+  // 400 x 300 fills 800 x 600 at twice the size.
+  auto at = [&shot](int32_t x, int32_t y) { return shot->pixels[static_cast<size_t>(y) * 800 + x] | 0xFF000000u; };
+  EXPECT_EQ(at(10, 10), 0xFF000000u);
+  EXPECT_EQ(at(30, 30), 0xFFFF0000u);
+  EXPECT_EQ(at(205, 45), 0xFF000080u) << "the button's frame";
+  EXPECT_EQ(at(262, 64), 0xFFFFFFFFu) << "its text, centred";
+  EXPECT_EQ(at(202, 124), 0xFF00FF00u) << "the label";
+  EXPECT_EQ(at(570, 205), 0xFF404040u) << "list cell 0";
+  EXPECT_EQ(at(570, 237), 0xFF806000u) << "list cell 1, the clicked item";
+  EXPECT_EQ(at(412, 242), 0xFFFFFF00u) << "its text";
+
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"run", dir / "s.vmc", "--shot", "1", dir / "out.png"},
+        {"run", dir / "s.vmc", "--shot", "0", dir / "out.tga"}, {"run", dir / "s.vmc", "--window", "0", "5"},
+        {"run", dir / "s.vmc", "--window", "5"}}) {
+    EXPECT_EQ(Vmc(wrong).status, 2) << wrong[2];
   }
 }
 

@@ -10,16 +10,24 @@
 //                     compiles the screen source SRC (and the files it includes) into the
 //                     script file OUT; MAP receives the map from code offsets to source lines.
 //                     Errors go to standard error as "FILE:LINE:COLUMN: message" with the line.
-//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR] [--map MAP]
+//   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--move FRAME X Y]...
+//               [--press FRAME]... [--release FRAME]... [--press2 FRAME]... [--release2 FRAME]...
+//               [--window W H] [--shot FRAME FILE.tga]... [--root DIR] [--map MAP]
 //                     runs a script headless: the units start on SDL's offscreen driver with a
-//                     1280 x 720 display (id 1) and a current state that is not paused; the app
-//                     routines "Print" (parameter 1 as a line on standard output), "Fail"
-//                     (fails the caller) and "Quit" (the run ends after this frame) are there;
-//                     the script is loaded, then each frame posts its events in the order given,
-//                     updates the script and renders (a clear and a swap). Asset names are found
-//                     below DIR (the program folder; default the current folder). Every log line
-//                     is also written to standard error. Exit 1 when the load fails. With a
-//                     map, a thread that ends by a failure is reported with its source line.
+//                     W x H display (id 1, default 1280 x 720), the menu control set active and
+//                     a current state that is not paused; the app routines "Print" (parameter 1
+//                     as a line on standard output), "Fail" (fails the caller) and "Quit" (the
+//                     run ends after this frame) are there; the script is loaded, then each frame
+//                     feeds its mouse events to the input unit (--move: the pointer to window
+//                     position X, Y; --press/--release: the primary button, --press2/--release2
+//                     the secondary one) and posts its events, each in the order given, updates
+//                     the script, clears the input queues and draws it (clear, the script's
+//                     objects, swap); after drawing frame FRAME of a --shot the picture is
+//                     written as a Targa file. Asset names are found below DIR (the program
+//                     folder; default the current folder). Every log line is also written to
+//                     standard error. Exit 1 when the load fails or a picture cannot be written.
+//                     With a map (from compile --map), a thread that ends by a failure is
+//                     reported with its source line.
 //
 // Values are printed as the file holds them (the loader upper-cases names; flag bytes are
 // printed as numbers). Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes
@@ -48,6 +56,8 @@
 #include "core/log.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
+#include "input/input.h"
+#include "image/image.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "script/script_internal.h"
@@ -67,8 +77,12 @@ int Usage() {
                "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n"
                "       vmc compile [--map MAP] SRC OUT\n"
                "                            compile the screen source SRC into the script OUT\n"
-               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--root DIR] [--map MAP]\n"
-               "                            run a compiled script headless for N frames (default 1)\n");
+               "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--move FRAME X Y]...\n"
+               "               [--press FRAME]... [--release FRAME]... [--press2 FRAME]... [--release2 FRAME]...\n"
+               "               [--window W H] [--shot FRAME FILE.tga]... [--root DIR] [--map MAP]\n"
+               "                            run a compiled script headless for N frames (default 1) on a\n"
+               "                            W x H window (default 1280 x 720), moving the pointer and pressing\n"
+               "                            its buttons before those frames, saving frame FRAME as FILE.tga\n");
   return 2;
 }
 
@@ -756,10 +770,27 @@ struct postedEvent {
   std::string name;
 };
 
+// A mouse event fed to the input unit before a frame's update.
+struct mouseStep {
+  int32_t frame = 0;
+  platformEventKind kind = platformEventKind::kMouseMove;
+  int32_t button = 0;  // 1 primary, 3 secondary
+  int32_t x = 0, y = 0;  // --move only
+};
+
+struct frameShot {
+  int32_t frame = 0;
+  std::string file;
+};
+
 struct runOptions {
   std::string file;
   int32_t frames = 1;
   std::vector<postedEvent> posts;
+  std::vector<mouseStep> mouse;
+  int32_t width = 1280;
+  int32_t height = 720;
+  std::vector<frameShot> shots;
   std::string root = ".";
   std::string map;
 };
@@ -778,6 +809,29 @@ bool ReadRunOptions(int argc, char** argv, runOptions& options) {
       post.name = argv[i + 3];
       options.posts.push_back(post);
       i += 3;
+    } else if (arg == "--move" && i + 3 < argc) {
+      mouseStep step;
+      if (!Integer(argv[i + 1], step.frame, 1) || !Integer(argv[i + 2], step.x, INT32_MIN) ||
+          !Integer(argv[i + 3], step.y, INT32_MIN)) {
+        return false;
+      }
+      options.mouse.push_back(step);
+      i += 3;
+    } else if ((arg == "--press" || arg == "--release" || arg == "--press2" || arg == "--release2") && i + 1 < argc) {
+      mouseStep step;
+      step.kind = arg.starts_with("--press") ? platformEventKind::kMouseButtonDown : platformEventKind::kMouseButtonUp;
+      step.button = arg.ends_with('2') ? 3 : 1;
+      if (!Integer(argv[++i], step.frame, 1)) return false;
+      options.mouse.push_back(step);
+    } else if (arg == "--window" && i + 2 < argc) {
+      if (!Integer(argv[i + 1], options.width, 1) || !Integer(argv[i + 2], options.height, 1)) return false;
+      i += 2;
+    } else if (arg == "--shot" && i + 2 < argc) {
+      frameShot shot{0, argv[i + 2]};
+      const bool targa = shot.file.size() > 4 && UtilUpper(shot.file.substr(shot.file.size() - 4)) == ".TGA";
+      if (!Integer(argv[i + 1], shot.frame, 1) || !targa) return false;
+      options.shots.push_back(shot);
+      i += 2;
     } else if (arg == "--root" && i + 1 < argc) {
       options.root = argv[++i];
     } else if (arg == "--map" && i + 1 < argc) {
@@ -791,9 +845,22 @@ bool ReadRunOptions(int argc, char** argv, runOptions& options) {
   return !options.file.empty();
 }
 
-inline constexpr int32_t kRunWidth = 1280;
-inline constexpr int32_t kRunHeight = 720;
 inline constexpr int32_t kRunState = 1;
+
+// The display's picture as a Targa file; false after a message.
+bool SaveShot(int32_t display, const std::string& file) {
+  imageChain image = ImageNewChain();
+  if (!GraphicsReadPixels(display, *image)) return false;
+  // The image writer reports nothing back: a file that is there afterwards is the new one.
+  std::error_code error;
+  std::filesystem::remove(file, error);
+  ImageSave(file, image.get());
+  if (!std::ifstream(file, std::ios::binary)) {
+    std::fprintf(stderr, "vmc: cannot write %s\n", file.c_str());
+    return false;
+  }
+  return true;
+}
 
 int Run(const runOptions& options) {
   std::error_code error;
@@ -844,13 +911,13 @@ int Run(const runOptions& options) {
   bool quit = false;
   platformWindowSetup setup;
   setup.title = "vmc";
-  setup.width = kRunWidth;
-  setup.height = kRunHeight;
+  setup.width = options.width;
+  setup.height = options.height;
   setup.opengl = true;
   const int32_t window = PlatformWindowCreate(setup);
   const int32_t display = window == kNoId ? kNoId : GraphicsDisplayNew(window, "main", 0);
   if (display != 1 || !GraphicsDisplayCreateRC(display)) {
-    std::fprintf(stderr, "vmc: cannot make the %d x %d display\n", kRunWidth, kRunHeight);
+    std::fprintf(stderr, "vmc: cannot make the %d x %d display\n", options.width, options.height);
     status = 1;
   } else {
     StateRegisterEnter(kRunState, nullptr);
@@ -865,14 +932,43 @@ int Run(const runOptions& options) {
       quit = true;
       return 1;
     });
+    // The menu screen's controls, as the game's menu state sets them; the mouse starts where
+    // their pointer does (the middle of the display).
+    const int32_t controls = InputMenuControlSet();
+    InputControlSetActivate(controls);
+    int32_t pointerWindow = 0, mouseX = 0, mouseY = 0;
+    InputPointerGet(controls, pointerWindow, mouseX, mouseY);
+    InputMouseReset(mouseX, mouseY);
     const int32_t id = ScriptLoad(file.string());
     if (id == kNoId) status = 1;
     for (int32_t frame = 1; status == 0 && !quit && frame <= options.frames; ++frame) {
+      for (const mouseStep& step : options.mouse) {
+        if (step.frame != frame) continue;
+        if (step.kind == platformEventKind::kMouseMove) {
+          mouseX = step.x;
+          mouseY = step.y;
+        }
+        platformEvent event;
+        event.kind = step.kind;
+        event.window = window;
+        event.x = mouseX;
+        event.y = mouseY;
+        event.button = step.button;
+        InputMouseMessage(event);
+      }
       for (const postedEvent& post : options.posts) {
         if (post.frame == frame) ScriptPostEvent(id, post.code, post.name);
       }
+      InputFrame();
       ScriptUpdate(id);
+      // What the screen did not take is gone by the next frame, as in the game.
+      InputActionEventsGet(InputControlSetActive());
+      InputControlEventsGet(InputControlSetActive());
       GraphicsRenderBegin(display);
+      ScriptRender(id, display);
+      for (const frameShot& shot : options.shots) {
+        if (shot.frame == frame && !SaveShot(display, shot.file)) status = 1;
+      }
       GraphicsRenderEnd(display);
     }
   }
