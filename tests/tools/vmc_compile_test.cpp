@@ -400,4 +400,28 @@ TEST(VmcCompile, TheMapNamesTheLineWhereAThreadFailed) {
   EXPECT_EQ(Vmc({"run", dir / "s.vmc", "--map", dir / "missing.map"}).status, 1);
 }
 
+// A compiled menu driven by the real pointer: the engine's events reach the handlers by name,
+// and a handler starts a thread that animates the button frame by frame.
+TEST(VmcCompile, AMenuDrivenByThePointer) {
+  TempDir dir;
+  MakeFolders(dir / "Bin/Art");
+  SavePicture(dir / "Bin/Art/a.tga", 16, 8, 0xFFFF0000u);
+  const std::string out = Printed(dir, R"(
+display main { width = 1280, height = 720, mode = fill }
+button PLAY { frames = ["Bin\\Art\\a.tga"], left = 100, top = 200 }
+function slide(steps) {
+  for i = 1, steps { PLAY.left += 10; wait }
+  App.Print("slid to " + PLAY.left)
+}
+on enter PLAY { App.Print("enter") }
+on leave PLAY { App.Print("leave") }
+on press PLAY { App.Print("press") }
+on click PLAY { App.Print("click"); start slide(2) }
+)",
+                                  {"--frames", "8", "--move", "1", "104", "204", "--press", "2", "--release", "3",
+                                   "--move", "7", "600", "600"});
+  // The first step moves the button's left edge past the pointer (x 104), which leaves it.
+  EXPECT_EQ(out, "enter\npress\nclick\nleave\nslid to 120\n");
+}
+
 }  // namespace
