@@ -349,6 +349,10 @@ TEST(VmcCompile, ErrorsNameTheirPlaceAndSayWhatToDo) {
         << c.source << "\n--- gave ---\n" << err;
   }
 
+  const runResult missing = Vmc({"compile", dir / "none.tfs", dir / "none.vmc"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("none.tfs: cannot read the file"), std::string::npos) << missing.err;
+
   // The line and a caret under the column.
   EXPECT_NE(Errors(dir, "var a = 1\n  a = a + nope\n").find("\n    a = a + nope\n            ^\n"), std::string::npos);
 

@@ -1004,9 +1004,12 @@ int CompileSource(int argc, char** argv) {
     std::fprintf(stderr, "vmc: %d error%s in %s\n", result.errorCount, result.errorCount == 1 ? "" : "s", source.c_str());
     return 1;
   }
-  if (!FileReplaceWrite(output, result.file) ||
-      (!map.empty() && !FileReplaceWrite(map, std::vector<uint8_t>(result.map.begin(), result.map.end())))) {
+  if (!FileReplaceWrite(output, result.file)) {
     std::fprintf(stderr, "vmc: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  if (!map.empty() && !FileReplaceWrite(map, result.map)) {
+    std::fprintf(stderr, "vmc: cannot write %s\n", map.c_str());
     return 1;
   }
   return 0;
