@@ -172,6 +172,8 @@ void Not(parameter& slot) {
 
 constexpr int32_t kEnd = -1;
 
+vmFailureHook gFailureHook;
+
 // Executes one decoded instruction; returns the next offset, or kEnd to end the thread.
 int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t next) {
   const vmOperand* op = d.operands;
@@ -323,6 +325,7 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     script.cache.instructions.clear();
   }
   const vmDecoded* decoded = nullptr;
+  int32_t from = offset;
   const vmDecoded* const* known = script.cache.at.data();  // the array keeps its size from here on
   // Only the slow path can make the thread wait, so only it checks.
   while (offset >= 0 && static_cast<size_t>(offset) < size) {
@@ -332,7 +335,7 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
       decoded = nullptr;
       break;
     }
-    const int32_t from = offset;
+    from = offset;
     const int32_t next = offset + static_cast<int32_t>(decoded->length);
     // Counting loops are an Add and a JumpLess on integers: handled here with predictable
     // branches instead of the instruction switch. Anything else goes the general way.
@@ -371,7 +374,13 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     thread.run.flagA = (decoded->opcodeByte & 0x40) != 0;
     thread.run.flagB = (decoded->opcodeByte & 0x80) != 0;
   }
-  if (!thread.waiting) thread.running = false;
+  if (!thread.waiting) {
+    thread.running = false;
+    // A normal end is a Return from the outermost routine or running past the last instruction.
+    const bool returned = offset < 0 && decoded && (decoded->opcodeByte & 0x3f) == kOpReturn;
+    const bool ranOff = offset >= 0 && static_cast<size_t>(offset) >= size;
+    if (gFailureHook && !returned && !ranOff) gFailureHook(thread.id, offset < 0 ? from : offset);
+  }
 }
 
 const parameter* ParameterSlot(const scriptThread& thread, int32_t n) {
@@ -402,6 +411,8 @@ std::unique_ptr<scriptThread> VmThreadNew() {
 namespace {
 uint64_t gRunBudget = UINT64_MAX;
 }  // namespace
+
+void VmThreadFailureHookSet(vmFailureHook hook) { gFailureHook = std::move(hook); }
 
 void VmRunBudgetSet(uint64_t limit) { gRunBudget = limit; }
 uint64_t VmRunBudget() { return gRunBudget; }
