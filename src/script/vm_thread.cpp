@@ -300,6 +300,26 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
 
 const vmDecoded kNoInstruction{};
 
+constexpr uint8_t kFastAddLiteral = 1;       // Add integer literal, [b+n]
+constexpr uint8_t kFastJumpLessLiteral = 2;  // JumpLess [b+n], integer literal, address
+
+bool IntegerLiteral(const vmOperand& o) { return !o.variable && o.literal.kind == kParameterInteger; }
+bool BasePlus(const vmOperand& o) { return o.mode == kVmModeBasePlus && o.number >= 0; }
+
+void MarkFast(vmDecoded& d) {
+  const uint8_t opcode = d.opcodeByte & 0x3f;
+  const vmOperand* op = d.operands;
+  if (opcode == kOpAdd && IntegerLiteral(op[0]) && BasePlus(op[1])) {
+    d.fast = kFastAddLiteral;
+    d.fastSlot = op[1].number;
+    d.fastValue = op[0].literal.integer;
+  } else if (opcode == kOpJumpLess && op[0].variable && BasePlus(op[0]) && IntegerLiteral(op[1])) {
+    d.fast = kFastJumpLessLiteral;
+    d.fastSlot = op[0].number;
+    d.fastValue = op[1].literal.integer;
+  }
+}
+
 // Decodes the instruction at offset into the cache; kNoInstruction when none starts there.
 const vmDecoded* Decoded(vmScript& script, int32_t offset) {
   vmDecodeCache& cache = script.cache;
@@ -307,6 +327,7 @@ const vmDecoded* Decoded(vmScript& script, int32_t offset) {
   if (!entry) {
     vmDecoded decoded;
     if (VmDecode(script.code.data(), script.code.size(), static_cast<size_t>(offset), script.format, decoded)) {
+      MarkFast(decoded);
       cache.instructions.push_back(std::move(decoded));
       entry = &cache.instructions.back();
     } else {
@@ -339,6 +360,26 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     const int32_t next = offset + static_cast<int32_t>(decoded->length);
     // Counting loops are an Add and a JumpLess on integers: handled here with predictable
     // branches instead of the instruction switch. Anything else goes the general way.
+    if (decoded->fast != 0) {
+      const size_t index = static_cast<size_t>(thread.base) + static_cast<size_t>(decoded->fastSlot);
+      if (index < thread.stack.size() && thread.stack[index].kind == kParameterInteger) {
+        parameter& slot = thread.stack[index];
+        if (decoded->fast == kFastAddLiteral) {
+          slot.integer = Wrap(static_cast<int64_t>(slot.integer) + decoded->fastValue);
+          offset = next;
+          continue;
+        }
+        const int32_t target = decoded->operands[2].number;
+        if (AddressValid(script, target)) {
+          offset = slot.integer < decoded->fastValue ? target : next;
+          if (offset <= from) {
+            if (script.runBudgetLeft == 0) break;
+            --script.runBudgetLeft;
+          }
+          continue;
+        }
+      }
+    }
     const uint8_t opcode = decoded->opcodeByte & 0x3f;
     if (opcode == kOpAdd) {
       const parameter* v = Value(thread, decoded->operands[0]);
