@@ -108,6 +108,11 @@ struct vmDecoded {
   // Opcode flag bits that no operand accounts for (kept so the bytes can be written again).
   uint8_t spareFlags = 0;
   size_t length = 0;
+  // Set by the interpreter for the two instructions of a counting loop in their commonest form
+  // (an integer literal and a slot at base + n), so it can skip the general operand reading.
+  uint8_t fast = 0;
+  int32_t fastSlot = 0;
+  int32_t fastValue = 0;
 };
 
 // Decodes the instruction at offset. False for an unknown opcode, a truncated instruction or an

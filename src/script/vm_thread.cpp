@@ -172,6 +172,8 @@ void Not(parameter& slot) {
 
 constexpr int32_t kEnd = -1;
 
+vmFailureHook gFailureHook;
+
 // Executes one decoded instruction; returns the next offset, or kEnd to end the thread.
 int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t next) {
   const vmOperand* op = d.operands;
@@ -298,6 +300,26 @@ int32_t Step(vmScript& script, scriptThread& thread, const vmDecoded& d, int32_t
 
 const vmDecoded kNoInstruction{};
 
+constexpr uint8_t kFastAddLiteral = 1;       // Add integer literal, [b+n]
+constexpr uint8_t kFastJumpLessLiteral = 2;  // JumpLess [b+n], integer literal, address
+
+bool IntegerLiteral(const vmOperand& o) { return !o.variable && o.literal.kind == kParameterInteger; }
+bool BasePlus(const vmOperand& o) { return o.mode == kVmModeBasePlus && o.number >= 0; }
+
+void MarkFast(vmDecoded& d) {
+  const uint8_t opcode = d.opcodeByte & 0x3f;
+  const vmOperand* op = d.operands;
+  if (opcode == kOpAdd && IntegerLiteral(op[0]) && BasePlus(op[1])) {
+    d.fast = kFastAddLiteral;
+    d.fastSlot = op[1].number;
+    d.fastValue = op[0].literal.integer;
+  } else if (opcode == kOpJumpLess && op[0].variable && BasePlus(op[0]) && IntegerLiteral(op[1])) {
+    d.fast = kFastJumpLessLiteral;
+    d.fastSlot = op[0].number;
+    d.fastValue = op[1].literal.integer;
+  }
+}
+
 // Decodes the instruction at offset into the cache; kNoInstruction when none starts there.
 const vmDecoded* Decoded(vmScript& script, int32_t offset) {
   vmDecodeCache& cache = script.cache;
@@ -305,6 +327,7 @@ const vmDecoded* Decoded(vmScript& script, int32_t offset) {
   if (!entry) {
     vmDecoded decoded;
     if (VmDecode(script.code.data(), script.code.size(), static_cast<size_t>(offset), script.format, decoded)) {
+      MarkFast(decoded);
       cache.instructions.push_back(std::move(decoded));
       entry = &cache.instructions.back();
     } else {
@@ -323,6 +346,7 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     script.cache.instructions.clear();
   }
   const vmDecoded* decoded = nullptr;
+  int32_t from = offset;
   const vmDecoded* const* known = script.cache.at.data();  // the array keeps its size from here on
   // Only the slow path can make the thread wait, so only it checks.
   while (offset >= 0 && static_cast<size_t>(offset) < size) {
@@ -332,10 +356,30 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
       decoded = nullptr;
       break;
     }
-    const int32_t from = offset;
+    from = offset;
     const int32_t next = offset + static_cast<int32_t>(decoded->length);
     // Counting loops are an Add and a JumpLess on integers: handled here with predictable
     // branches instead of the instruction switch. Anything else goes the general way.
+    if (decoded->fast != 0) {
+      const size_t index = static_cast<size_t>(thread.base) + static_cast<size_t>(decoded->fastSlot);
+      if (index < thread.stack.size() && thread.stack[index].kind == kParameterInteger) {
+        parameter& slot = thread.stack[index];
+        if (decoded->fast == kFastAddLiteral) {
+          slot.integer = Wrap(static_cast<int64_t>(slot.integer) + decoded->fastValue);
+          offset = next;
+          continue;
+        }
+        const int32_t target = decoded->operands[2].number;
+        if (AddressValid(script, target)) {
+          offset = slot.integer < decoded->fastValue ? target : next;
+          if (offset <= from) {
+            if (script.runBudgetLeft == 0) break;
+            --script.runBudgetLeft;
+          }
+          continue;
+        }
+      }
+    }
     const uint8_t opcode = decoded->opcodeByte & 0x3f;
     if (opcode == kOpAdd) {
       const parameter* v = Value(thread, decoded->operands[0]);
@@ -371,7 +415,13 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     thread.run.flagA = (decoded->opcodeByte & 0x40) != 0;
     thread.run.flagB = (decoded->opcodeByte & 0x80) != 0;
   }
-  if (!thread.waiting) thread.running = false;
+  if (!thread.waiting) {
+    thread.running = false;
+    // A normal end is a Return from the outermost routine or running past the last instruction.
+    const bool returned = offset < 0 && decoded && (decoded->opcodeByte & 0x3f) == kOpReturn;
+    const bool ranOff = offset >= 0 && static_cast<size_t>(offset) >= size;
+    if (gFailureHook && !returned && !ranOff) gFailureHook(thread.id, offset < 0 ? from : offset);
+  }
 }
 
 const parameter* ParameterSlot(const scriptThread& thread, int32_t n) {
@@ -402,6 +452,8 @@ std::unique_ptr<scriptThread> VmThreadNew() {
 namespace {
 uint64_t gRunBudget = UINT64_MAX;
 }  // namespace
+
+void VmThreadFailureHookSet(vmFailureHook hook) { gFailureHook = std::move(hook); }
 
 void VmRunBudgetSet(uint64_t limit) { gRunBudget = limit; }
 uint64_t VmRunBudget() { return gRunBudget; }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,13 @@ inline constexpr size_t kVmMaxThreads = 1u << 16;
 // take the budget in force when they are made.
 void VmRunBudgetSet(uint64_t limit);
 uint64_t VmRunBudget();
+
+// Called when a thread ends by a failure rather than by returning from its outermost routine (a
+// decoding error, an invalid operand, an app routine that did not succeed, a spent budget), with
+// the thread's ID and the code offset of the instruction that ended it. Tools use it to name the
+// source line; empty by default.
+using vmFailureHook = std::function<void(int32_t threadId, int32_t offset)>;
+void VmThreadFailureHookSet(vmFailureHook hook);
 
 // The thread ID that names a script's main thread in host operations.
 inline constexpr int32_t kVmMainThreadId = -1;

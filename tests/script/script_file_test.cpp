@@ -174,7 +174,7 @@ struct cutPoint {
 
 TEST_F(ScriptFileTest, TruncationAtEveryByteFailsWithOneLineAndLeavesNoScript) {
   const scriptFile file = EveryKindFile(16);
-  const std::vector<uint8_t> bytes = WriteScriptFile(file);
+  const std::vector<uint8_t> bytes = ScriptFileWrite(file);
 
   // Where each object starts, from the objects written one by one.
   std::vector<size_t> starts;
@@ -182,7 +182,7 @@ TEST_F(ScriptFileTest, TruncationAtEveryByteFailsWithOneLineAndLeavesNoScript) {
   for (const objEntry& object : file.objects) {
     starts.push_back(at);
     ByteWriter one;
-    WriteScriptObject(one, 16, object);
+    ScriptFileWriteObject(one, 16, object);
     at += one.Size();
   }
   const size_t listener = at;

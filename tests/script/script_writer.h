@@ -1,5 +1,5 @@
-// Writes script files for the tests: the loader's own records turned back into the file's bytes
-// by the format's field table, with the fields a version lacks left out. (The loader's messages
+// Script files for the tests, written from the loader's own records by the engine's writer
+// (script/script_write.h), which leaves out the fields a version lacks. (The loader's messages
 // are checked against hand-laid bytes as well, so a fault in the table shows.)
 #pragma once
 
@@ -9,28 +9,14 @@
 
 #include "core/bytes.h"
 #include "script/script_internal.h"
+#include "script/script_write.h"
 #include "support/test_support.h"
 
 namespace tftest {
 
-// The parts of a script file; objects use the loader's records (only the fields that the file
-// holds are written: the part of the object's own type, positions from its frame sets).
-struct scriptFile {
-  int32_t version = 16;
-  std::vector<std::string> routines;
-  std::vector<objEntry> objects;
-  uint8_t listenerPresent = 0;
-  int32_t listenerAddress = 0;
-  std::vector<uint8_t> code;
-};
-
 // An object's head; the caller fills in its kind's part.
 objEntry ObjectHead(int32_t type, const std::string& name, int32_t order = 0, uint8_t display = 1);
 
-void WriteScriptText(ByteWriter& out, const std::string& text);
-void WriteFrameSet(ByteWriter& out, int32_t version, const frameSet& set);
-void WriteScriptObject(ByteWriter& out, int32_t version, const objEntry& object);
-std::vector<uint8_t> WriteScriptFile(const scriptFile& file);
 std::string WriteScriptFileText(const scriptFile& file);
 
 // Asset names as script files write them.

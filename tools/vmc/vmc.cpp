@@ -6,9 +6,13 @@
 //   vmc disasm --json FILE
 //                     the same as one JSON document
 //   vmc asm TEXT OUT  writes the file that the printed form TEXT describes
+//   vmc compile [--map MAP] SRC OUT
+//                     compiles the screen source SRC (and the files it includes) into the
+//                     script file OUT; MAP receives the map from code offsets to source lines.
+//                     Errors go to standard error as "FILE:LINE:COLUMN: message" with the line.
 //   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--move FRAME X Y]...
 //               [--press FRAME]... [--release FRAME]... [--press2 FRAME]... [--release2 FRAME]...
-//               [--window W H] [--shot FRAME FILE.tga]... [--root DIR]
+//               [--window W H] [--shot FRAME FILE.tga]... [--root DIR] [--map MAP]
 //                     runs a script headless: the units start on SDL's offscreen driver with a
 //                     W x H display (id 1, default 1280 x 720), the menu control set active and
 //                     a current state that is not paused; the app routines "Print" (parameter 1
@@ -22,6 +26,8 @@
 //                     written as a Targa file. Asset names are found below DIR (the program
 //                     folder; default the current folder). Every log line is also written to
 //                     standard error. Exit 1 when the load fails or a picture cannot be written.
+//                     With a map (from compile --map), a thread that ends by a failure is
+//                     reported with its source line.
 //
 // Values are printed as the file holds them (the loader upper-cases names; flag bytes are
 // printed as numbers). Texts are quoted, with \\, \" and \xNN for a backslash, a quote and bytes
@@ -59,6 +65,8 @@
 #include "shell/units.h"
 #include "state/state.h"
 #include "script/vm_code.h"
+#include "script/vm_thread.h"
+#include "compiler/compiler.h"
 
 namespace {
 
@@ -67,9 +75,11 @@ int Usage() {
                "usage: vmc disasm [--json] FILE\n"
                "                            print the objects and code of a compiled script (as JSON)\n"
                "       vmc asm TEXT OUT     write the compiled script that the printed form TEXT describes\n"
+               "       vmc compile [--map MAP] SRC OUT\n"
+               "                            compile the screen source SRC into the script OUT\n"
                "       vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--move FRAME X Y]...\n"
                "               [--press FRAME]... [--release FRAME]... [--press2 FRAME]... [--release2 FRAME]...\n"
-               "               [--window W H] [--shot FRAME FILE.tga]... [--root DIR]\n"
+               "               [--window W H] [--shot FRAME FILE.tga]... [--root DIR] [--map MAP]\n"
                "                            run a compiled script headless for N frames (default 1) on a\n"
                "                            W x H window (default 1280 x 720), moving the pointer and pressing\n"
                "                            its buttons before those frames, saving frame FRAME as FILE.tga\n");
@@ -782,6 +792,7 @@ struct runOptions {
   int32_t height = 720;
   std::vector<frameShot> shots;
   std::string root = ".";
+  std::string map;
 };
 
 bool Integer(const char* text, int32_t& value, int32_t low) { return UtilTextToInteger(text, value) && value >= low; }
@@ -823,6 +834,8 @@ bool ReadRunOptions(int argc, char** argv, runOptions& options) {
       i += 2;
     } else if (arg == "--root" && i + 1 < argc) {
       options.root = argv[++i];
+    } else if (arg == "--map" && i + 1 < argc) {
+      options.map = argv[++i];
     } else if (options.file.empty() && !arg.empty() && arg[0] != '-') {
       options.file = arg;
     } else {
@@ -855,6 +868,28 @@ int Run(const runOptions& options) {
   if (error || !std::ifstream(file, std::ios::binary)) {
     std::fprintf(stderr, "vmc: cannot open %s\n", options.file.c_str());
     return 1;
+  }
+  std::string map;
+  if (!options.map.empty()) {
+    std::ifstream in(options.map, std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "vmc: cannot open %s\n", options.map.c_str());
+      return 1;
+    }
+    map.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Named here so a screen that goes quiet can be traced to the statement that failed.
+    VmThreadFailureHookSet([map](int32_t threadId, int32_t offset) {
+      int32_t line = 0;
+      std::string path;
+      const std::string place = vmcc::MapLookup(map, offset, &line, &path);
+      std::fprintf(stderr, "vmc: thread %d ended by a failure at offset %d%s\n", threadId, offset,
+                   place.empty() ? "" : (" in " + place).c_str());
+      std::ifstream source(path, std::ios::binary);
+      std::string text;
+      for (int32_t i = 0; source && i < line && std::getline(source, text); ++i) {
+      }
+      if (source && !text.empty()) std::fprintf(stderr, "  %s\n", text.c_str());
+    });
   }
   const std::filesystem::path root = std::filesystem::absolute(options.root, error);
   if (error || !std::filesystem::is_directory(root, error)) {
@@ -938,6 +973,7 @@ int Run(const runOptions& options) {
     }
   }
   ShellEndUnits();
+  VmThreadFailureHookSet(nullptr);
   if (window != kNoId) PlatformWindowDestroy(window);
   LogSetSink(nullptr);
   if (userData) std::filesystem::remove_all(userData, error);
@@ -946,7 +982,41 @@ int Run(const runOptions& options) {
 
 }  // namespace
 
+// vmc compile [--map MAP] SRC OUT
+int CompileSource(int argc, char** argv) {
+  std::string map, source, output;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--map" && i + 1 < argc) {
+      map = argv[++i];
+    } else if (source.empty()) {
+      source = arg;
+    } else if (output.empty()) {
+      output = arg;
+    } else {
+      return Usage();
+    }
+  }
+  if (source.empty() || output.empty()) return Usage();
+  vmcc::compileResult result;
+  if (!vmcc::Compile(source, result)) {
+    std::fputs(result.errors.c_str(), stderr);
+    std::fprintf(stderr, "vmc: %d error%s in %s\n", result.errorCount, result.errorCount == 1 ? "" : "s", source.c_str());
+    return 1;
+  }
+  if (!FileReplaceWrite(output, result.file)) {
+    std::fprintf(stderr, "vmc: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  if (!map.empty() && !FileReplaceWrite(map, result.map)) {
+    std::fprintf(stderr, "vmc: cannot write %s\n", map.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "compile") return CompileSource(argc, argv);
   if (argc == 3 && std::string(argv[1]) == "disasm") return Disassemble(argv[2], false);
   if (argc == 4 && std::string(argv[1]) == "disasm" && std::string(argv[2]) == "--json") return Disassemble(argv[3], true);
   if (argc == 4 && std::string(argv[1]) == "asm") return Assemble(argv[2], argv[3]);
