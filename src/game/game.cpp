@@ -236,6 +236,25 @@ void GameShutdown() {
 
 int32_t GameDisplayId() { return gGame.display; }
 
+void GameToolStart(int32_t display) {
+  gGame.display = display;
+  ArcadeImagesLoad(display);
+  HighScoresRead();
+  ArcadeReset();
+  GameRandomSeed(UtilTickCount());
+  AppRoutinesRegister();
+  ArcadeLevelStart();
+}
+
+void GameToolEnd() {
+  ArcadeImagesFree();
+  MusicFreeAll();
+  GameSoundsClear();
+  AppConfigSoundsClose();
+  GameActionsClear();
+  gGame.display = -1;
+}
+
 shellGameHooks GameHooks() {
   shellGameHooks hooks;
   hooks.start = GameStart;

@@ -36,5 +36,9 @@ void GameSetFullscreen(bool on);
 void GameMinimizeFromFullscreen();
 // The "Primary" display, -1 before GameInitDisplay.
 int32_t GameDisplayId();
+// For tools that run screens headless on their own display: the game's app routines, the arcade
+// pictures, the high scores and a first level; GameToolEnd frees them again.
+void GameToolStart(int32_t display);
+void GameToolEnd();
 // The game's routines as the shell calls them.
 shellGameHooks GameHooks();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 
 #include "core/ini.h"
 #include "shell/shell_fixture.h"
@@ -16,6 +17,10 @@ class GameDisplay : public tftest::ShellFixture {
  protected:
   void SetUp() override {
     ShellFixture::SetUp();
+    // The program folder holds the content the build made: the screens, pictures and font.
+    std::error_code error;
+    std::filesystem::copy(THORNFALL_GAME_BIN, dir_ / "Bin", std::filesystem::copy_options::recursive, error);
+    ASSERT_FALSE(error) << error.message();
     IniStart();
     desktop_ = std::to_string(monitor_.width) + "x" + std::to_string(monitor_.height);
   }

@@ -12,7 +12,7 @@
 //                     Errors go to standard error as "FILE:LINE:COLUMN: message" with the line.
 //   vmc run FILE [--frames N] [--post FRAME CODE NAME]... [--move FRAME X Y]...
 //               [--press FRAME]... [--release FRAME]... [--press2 FRAME]... [--release2 FRAME]...
-//               [--window W H] [--shot FRAME FILE.tga]... [--root DIR] [--map MAP]
+//               [--window W H] [--shot FRAME FILE.tga]... [--game] [--root DIR] [--map MAP]
 //                     runs a script headless: the units start on SDL's offscreen driver with a
 //                     W x H display (id 1, default 1280 x 720), the menu control set active and
 //                     a current state that is not paused; the app routines "Print" (parameter 1
@@ -26,6 +26,9 @@
 //                     written as a Targa file. Asset names are found below DIR (the program
 //                     folder; default the current folder). Every log line is also written to
 //                     standard error. Exit 1 when the load fails or a picture cannot be written.
+//                     --game registers the game's own app routines too (with the arcade
+//                     pictures loaded and a first level built), so a game screen runs as it
+//                     does in the game.
 //                     With a map (from compile --map), a thread that ends by a failure is
 //                     reported with its source line.
 //
@@ -54,6 +57,7 @@
 #include "core/bytes.h"
 #include "core/file_replace.h"
 #include "core/log.h"
+#include "game/game.h"
 #include "core/util.h"
 #include "graphics/graphics.h"
 #include "input/input.h"
@@ -793,6 +797,7 @@ struct runOptions {
   std::vector<frameShot> shots;
   std::string root = ".";
   std::string map;
+  bool game = false;  // the game's app routines registered
 };
 
 bool Integer(const char* text, int32_t& value, int32_t low) { return UtilTextToInteger(text, value) && value >= low; }
@@ -832,6 +837,8 @@ bool ReadRunOptions(int argc, char** argv, runOptions& options) {
       if (!Integer(argv[i + 1], shot.frame, 1) || !targa) return false;
       options.shots.push_back(shot);
       i += 2;
+    } else if (arg == "--game") {
+      options.game = true;
     } else if (arg == "--root" && i + 1 < argc) {
       options.root = argv[++i];
     } else if (arg == "--map" && i + 1 < argc) {
@@ -939,6 +946,7 @@ int Run(const runOptions& options) {
     int32_t pointerWindow = 0, mouseX = 0, mouseY = 0;
     InputPointerGet(controls, pointerWindow, mouseX, mouseY);
     InputMouseReset(mouseX, mouseY);
+    if (options.game) GameToolStart(display);
     const int32_t id = ScriptLoad(file.string());
     if (id == kNoId) status = 1;
     for (int32_t frame = 1; status == 0 && !quit && frame <= options.frames; ++frame) {
@@ -972,6 +980,7 @@ int Run(const runOptions& options) {
       GraphicsRenderEnd(display);
     }
   }
+  if (options.game) GameToolEnd();
   ShellEndUnits();
   VmThreadFailureHookSet(nullptr);
   if (window != kNoId) PlatformWindowDestroy(window);
