@@ -16,6 +16,7 @@
 #include "graphics/graphics.h"
 #include "graphics/model.h"
 #include "input/input.h"
+#include "script/script.h"
 #include "platform/platform.h"
 #include "state/state.h"
 
@@ -159,6 +160,14 @@ bool GameInit() {
   GameControlsInit();
   AppRoutinesRegister();
   GameStatesRegister();
+  GameSetCapture([](imageData& image) {
+    const int32_t state = StateGetCurrent();
+    if (state == kGameStateCredits || state == kGameStateGame || state == kGameStateMainMenu) {
+      GraphicsRenderBegin(gGame.display);
+      ScriptRender(GameScreenScript(state), gGame.display);  // reading back waits for the drawing
+    }
+    return GraphicsReadPixels(gGame.display, image);
+  });
   StateVariableSetBool(kGameStateGame, "menu main fade in", true);
   gGame.interfaceFont = FontOpen(gGame.display, "Bin\\Fonts\\Military.fot");
   MainFormProcessMessages();

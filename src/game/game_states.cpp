@@ -42,11 +42,36 @@ constexpr std::array<screenDef, 5> kScreens{{
     {kGameStateScore, "Bin\\Scripts\\score.vmc", "AppStateScoreEnter - Unable to load score script."},
 }};
 
+// A modifier key as it was when each queued event happened: the queue holds the modifier's own
+// presses and releases, so its state now is not its state at every earlier event.
+struct modifierKey {
+  int32_t codes[2] = {0, 0};
+  bool held[2] = {false, false};
+
+  void Begin(int32_t set, const inputBuffer& events) {
+    for (int k = 0; k < 2; ++k) {
+      held[k] = InputControlStateGet(set, codes[k]) != 0;
+      for (const inputEvent& event : events) {
+        if (event.code != codes[k]) continue;
+        held[k] = event.value == 0;  // before its first event here it was the other way
+        break;
+      }
+    }
+  }
+  void See(const inputEvent& event) {
+    for (int k = 0; k < 2; ++k) {
+      if (event.code == codes[k]) held[k] = event.value != 0;
+    }
+  }
+  bool Held() const { return held[0] || held[1]; }
+};
+
 struct statesValues {
   std::array<int32_t, kScreens.size()> scripts{};  // kNoId: not loaded
   int32_t beforeQuit = kGameStateMainMenu;
   int32_t pauseAction = 0, quickLoadAction = 0, screenshotAction = 0, exitAction = 0;
-  int32_t leftShift = 0, rightShift = 0, leftAlt = 0, rightAlt = 0;
+  modifierKey shift, alt;
+  bool altEnter = false;  // an Enter pressed with Alt is down
   gameCapture capture;
 };
 
@@ -66,23 +91,26 @@ size_t ScreenIndex(int32_t state) {
   return kScreens.size();
 }
 
-bool Held(int32_t set, int32_t a, int32_t b) {
-  return InputControlStateGet(set, a) != 0 || InputControlStateGet(set, b) != 0;
-}
-
 // Keys and actions of this frame for the screen's script.
 void ScreenInput(int32_t script) {
   const int32_t set = InputControlSetActive();
-  for (const inputEvent& event : InputControlEventsGet(set)) {
+  const inputBuffer keys = InputControlEventsGet(set);
+  gStates.shift.Begin(set, keys);
+  gStates.alt.Begin(set, keys);
+  for (const inputEvent& event : keys) {
+    gStates.shift.See(event);
+    gStates.alt.See(event);
     if (event.handled != 0) continue;
-    const bool shift = Held(set, gStates.leftShift, gStates.rightShift);
-    const std::string text = GameKeyText(InputControlName(event.code), shift);
-    if (text == "ENTER" && Held(set, gStates.leftAlt, gStates.rightAlt)) {
+    const std::string text = GameKeyText(InputControlName(event.code), gStates.shift.Held());
+    // Enter pressed with Alt held switches full screen when it is released (whether or not Alt
+    // still is: a quick Alt+Enter lets Alt go first); neither half reaches the screen.
+    if (text == "ENTER" && (gStates.altEnter || (event.value != 0 && gStates.alt.Held()))) {
+      gStates.altEnter = event.value != 0;
       if (event.value == 0) GameSetFullscreen(!GraphicsFullscreenGet());
       continue;
     }
     if (text.size() == 1 || text == "BACKSPACE" || text == "ENTER") {
-      ScriptPostEvent(script, event.value != 0 ? kEventKeyPress : kEventKeyRelease, text);
+      ScriptPostEventAsIs(script, event.value != 0 ? kEventKeyPress : kEventKeyRelease, text);
     }
   }
   for (const inputEvent& event : InputActionEventsGet(set)) {
@@ -152,10 +180,10 @@ void GameControlsInit() {
   gStates.pauseAction = add("Pause", "Pause");
   gStates.quickLoadAction = add("Quick Load", "F9");
   gStates.screenshotAction = add("Screenshot", "F12");
-  gStates.leftShift = CodeNamed("Left Shift");
-  gStates.rightShift = CodeNamed("Right Shift");
-  gStates.leftAlt = CodeNamed("Left Alt");
-  gStates.rightAlt = CodeNamed("Right Alt");
+  gStates.shift.codes[0] = CodeNamed("Left Shift");
+  gStates.shift.codes[1] = CodeNamed("Right Shift");
+  gStates.alt.codes[0] = CodeNamed("Left Alt");
+  gStates.alt.codes[1] = CodeNamed("Right Alt");
 }
 
 void GameStatesRegister() {

@@ -21,8 +21,8 @@ int32_t GameStateBeforeQuit();
 // Frees the game's lasting data, then loads the game-start script and unloads it again. False
 // (logged, and the fatal state asked for) when it does not load.
 bool GameStateInitFromScript();
-// Reads the frame back into the image, as red, green, blue, alpha bytes, rows from the bottom;
-// set by whoever can draw the current screen again (the game sets it at start).
+// Draws the current screen again (credits, game and main menu only) without showing it and reads
+// it back into the image (GraphicsReadPixels); the game sets it at start.
 using gameCapture = std::function<bool(imageData& image)>;
 void GameSetCapture(gameCapture capture);
 // Forgets the scripts and actions (start and end of the game's run).

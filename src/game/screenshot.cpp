@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "core/log.h"
@@ -18,15 +17,6 @@ std::string Usable(const std::string& folder) {
   std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder, error)) return {};
   return folder.back() == '/' ? folder : folder + "/";
-}
-
-void FlipRows(imageData& image) {
-  const auto width = static_cast<size_t>(image.width);
-  for (size_t top = 0, bottom = static_cast<size_t>(image.height); top + 1 < bottom; ++top, --bottom) {
-    std::swap_ranges(image.pixels.begin() + static_cast<std::ptrdiff_t>(top * width),
-                     image.pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * width),
-                     image.pixels.begin() + static_cast<std::ptrdiff_t>((bottom - 1) * width));
-  }
 }
 
 bool Whole(const imageData& image) {
@@ -63,11 +53,6 @@ std::string ScreenshotSave(const imageData& captured) {
   image.width = captured.width;
   image.height = captured.height;
   image.pixels = captured.pixels;
-  FlipRows(image);
-  // Read back as red, green, blue, alpha bytes; pictures hold blue in the low byte.
-  for (uint32_t& pixel : image.pixels) {
-    pixel = (pixel & 0xFF00FF00u) | ((pixel & 0xFFu) << 16) | ((pixel >> 16) & 0xFFu);
-  }
   image.bitsPerPixel = 24;
   const std::string name = ScreenshotFileName(folder);
   ImageSave(name, &image);
@@ -76,7 +61,6 @@ std::string ScreenshotSave(const imageData& captured) {
 
 void ScreenshotBackgroundTint(imageData& captured) {
   if (!Whole(captured)) return;
-  FlipRows(captured);
   for (uint32_t& pixel : captured.pixels) {
     const uint32_t s = ((pixel & 0xFF) + ((pixel >> 8) & 0xFF) + ((pixel >> 16) & 0xFF)) / 9;
     pixel = (pixel & 0xFF000000u) | (s << 16) | s;

@@ -13,9 +13,9 @@ struct imageData;
 std::string ScreenshotFolder();
 // folder + "screenshot" + n + ".bmp" for the smallest n >= 1 whose file does not exist.
 std::string ScreenshotFileName(const std::string& folder);
-// Saves a captured frame (RGBA bytes as read back, rows from the bottom) as the next numbered
-// bitmap; the file's path, or empty when no folder could be had.
+// Saves a captured frame (as GraphicsReadPixels gives it: rows from the top) as the next
+// numbered bitmap; the file's path, or empty when no folder could be had.
 std::string ScreenshotSave(const imageData& captured);
-// Turns a captured frame into the background picture: rows top to bottom, every pixel
-// s = (red + green + blue) / 9 as (s, 0, s). The image keeps its size.
+// Turns a captured frame into the background picture: every pixel s = (red + green + blue) / 9
+// becomes (s, 0, s). The image keeps its size.
 void ScreenshotBackgroundTint(imageData& captured);

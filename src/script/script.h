@@ -56,6 +56,8 @@ void ScriptUpdate(int32_t scriptId);
 // Runs the listener with the event code and the upper-cased object name, when the script exists,
 // has a listener and its main thread is neither waiting nor running.
 void ScriptPostEvent(int32_t scriptId, int32_t code, const std::string& objectName);
+// The same with the text as given (key texts keep their lower-case letters).
+void ScriptPostEventAsIs(int32_t scriptId, int32_t code, const std::string& text);
 bool ScriptMainThreadWaiting(int32_t scriptId);
 // Parameter n of the thread is slot base - n (parameter 1 is what the script pushed last). Gets
 // convert the slot and give false, 0 or "" and sets give false when the script or thread does

@@ -105,10 +105,10 @@ std::string BareName(const std::string& path) {
 
 bool MainThreadRunning(const vmScript& vm) { return !vm.threads.empty() && vm.threads[0]->running; }
 
-void PostEvent(int32_t scriptId, int32_t code, const std::string& objectName) {
+void PostEvent(int32_t scriptId, int32_t code, const std::string& objectName, bool upperCase = true) {
   const std::shared_ptr<scriptEngine> engine = EngineOf(scriptId);
   if (!engine || MainThreadRunning(engine->vm)) return;
-  VmScriptPostEvent(engine->vm, code, objectName);
+  VmScriptPostEvent(engine->vm, code, objectName, upperCase);
 }
 
 void scriptHost::PostEventToScript(const std::string& scriptName, int32_t code, const std::string& objectName) {
@@ -187,6 +187,10 @@ void ScriptUpdate(int32_t scriptId) {
 
 void ScriptPostEvent(int32_t scriptId, int32_t code, const std::string& objectName) {
   PostEvent(scriptId, code, objectName);
+}
+
+void ScriptPostEventAsIs(int32_t scriptId, int32_t code, const std::string& text) {
+  PostEvent(scriptId, code, text, false);
 }
 
 bool ScriptMainThreadWaiting(int32_t scriptId) {

@@ -527,11 +527,11 @@ void VmScriptUpdate(vmScript& script) {
   });
 }
 
-void VmScriptPostEvent(vmScript& script, int32_t code, const std::string& objectName) {
+void VmScriptPostEvent(vmScript& script, int32_t code, const std::string& objectName, bool upperCase) {
   if (script.listenerPresent != 1 || script.threads.empty()) return;
   scriptThread& main = *script.threads[0];
   if (main.waiting || main.stack.size() + 2 > kVmMaxStackSlots) return;
-  main.stack.push_back(ParameterText(UtilUpper(objectName)));
+  main.stack.push_back(ParameterText(upperCase ? UtilUpper(objectName) : objectName));
   main.stack.push_back(ParameterInteger(code));
   VmThreadRun(script, main, script.listenerAddress);
   // A listener that waits keeps the two slots.

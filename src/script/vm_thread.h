@@ -154,7 +154,7 @@ void VmThreadResume(vmScript& script, scriptThread& thread);
 void VmScriptUpdate(vmScript& script);
 // Listener dispatch: with a listener and the main thread not waiting, pushes the upper-cased
 // object name and the code, runs the listener and pops both again.
-void VmScriptPostEvent(vmScript& script, int32_t code, const std::string& objectName);
+void VmScriptPostEvent(vmScript& script, int32_t code, const std::string& objectName, bool upperCase = true);
 bool VmMainThreadWaiting(const vmScript& script);
 
 // Parameter n is slot base - n. Gets convert and return false, 0 or "" when the thread waits or

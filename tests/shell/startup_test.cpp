@@ -345,3 +345,59 @@ TEST_F(Startup, PlayersKeysAndMouseReachTheMenuControlsOfASilentGame) {
 }
 
 }  // namespace
+
+// The game's screens under real X input: a test main menu (compiled here) logs the key texts it
+// receives; Alt+Enter switches to full screen without an Enter reaching it; F12 takes a
+// screenshot when released; the screen's routines enter a high score and quit, and the score is
+// in the settings after the game has ended.
+TEST_F(Startup, ScreensGetKeyTextsAndTheirRoutinesReachTheGame) {
+  TempDir dir;
+  tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=640\r\nHeight=480\r\nBPP=32\r\nFullscreen=No\r\n");
+  auto game = Prepare(dir);
+  ASSERT_TRUE(tftest::WriteFile(dir / "menu.tfs", R"(
+display main { width = 640, height = 480 }
+on 2(name) { App.AppLog("key " + name) }
+on 4(name) {
+  if name == "q" {
+    App.AppSetHighScore("TESTER", 900)
+    App.AppQuitGame()
+  }
+}
+)"));
+  const tftest::runResult compiled =
+      tftest::RunTool(VMC_BINARY, {"compile", dir / "menu.tfs", dir / "Bin/Scripts/main.vmc"});
+  ASSERT_EQ(compiled.status, 0) << compiled.err;
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+  const std::string log = dir / "results.log";
+  ASSERT_TRUE(GameRun::WaitForText(log, kFirstFrame, kStartMs)) << tftest::ReadFile(log);
+  const XWindowInfo window = WaitForWindow(NotSplash);
+  ASSERT_NE(window.id, 0u);
+  const std::string xdotool = "DISPLAY=" + server_->display() + " xdotool ";
+  auto keys = [&](const std::string& what) {
+    return std::system((xdotool + "windowfocus --sync " + std::to_string(window.id) + " " + what +
+                        " >/dev/null 2>&1").c_str());
+  };
+  ASSERT_EQ(keys("key a key shift+1 key shift+a"), 0);
+  ASSERT_TRUE(GameRun::WaitForText(log, "key A Thread ID:", kStartMs)) << tftest::ReadFile(log);
+  ASSERT_EQ(keys("keydown F12"), 0);
+  ASSERT_TRUE(GameRun::WaitForText(log, "\"F12\" value 100", kStartMs)) << tftest::ReadFile(log);
+  EXPECT_FALSE(tftest::FileExists(dir / "Pictures/Thornfall/screenshot1.bmp")) << "not on the press";
+  ASSERT_EQ(keys("keyup F12 key alt+Return"), 0);
+  ASSERT_TRUE(GameRun::WaitForText(log, "GameSetFullscreen - End", kStartMs)) << tftest::ReadFile(log);
+  const XWindowInfo full = WaitForWindow(NotSplash);
+  ASSERT_NE(full.id, 0u);
+  std::system((xdotool + "windowfocus --sync " + std::to_string(full.id) + " key q >/dev/null 2>&1").c_str());
+  EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+
+  const std::string text = tftest::ReadFile(log);
+  EXPECT_NE(text.find("key a Thread ID:"), std::string::npos) << text;
+  EXPECT_NE(text.find("key ! Thread ID:"), std::string::npos) << text;
+  EXPECT_NE(text.find("Script Index: 0"), std::string::npos) << "AppLog dumps the script's threads";
+  EXPECT_EQ(text.find("key ENTER"), std::string::npos) << "Alt+Enter is the game's, not the screen's";
+  EXPECT_EQ(text.find("Error: "), std::string::npos) << text;
+  EXPECT_TRUE(tftest::FileExists(dir / "Pictures/Thornfall/screenshot1.bmp")) << "taken on the release";
+  const std::string settings = tftest::ReadFile(dir / "settings.ini");
+  EXPECT_NE(settings.find("Name 1=TESTER"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("Score 1=900"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("Fullscreen=Yes"), std::string::npos) << settings;
+}
