@@ -401,3 +401,48 @@ on 4(name) {
   EXPECT_NE(settings.find("Score 1=900"), std::string::npos) << settings;
   EXPECT_NE(settings.find("Fullscreen=Yes"), std::string::npos) << settings;
 }
+
+// Test screens in place of the game's walk through the states on key presses, each saying so as
+// it is entered; a high score entered before a SIGTERM is in the settings afterwards.
+TEST_F(Startup, TheScreensWalkThroughTheStatesAndASignalKeepsTheHighScores) {
+  TempDir dir;
+  tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=640\r\nHeight=480\r\nBPP=32\r\nFullscreen=No\r\n");
+  auto game = Prepare(dir);
+  struct screen {
+    const char* file;
+    const char* name;
+    const char* next;  // the routine the key "n" calls
+  };
+  for (const screen& s : {screen{"Bin/Scripts/main.vmc", "menu", "AppCredits"},
+                          {"Bin/Interface/Credits/Scripts/credits.vmc", "credits", "AppGame"},
+                          {"Bin/Scripts/game.vmc", "game", "AppScore"}, {"Bin/Scripts/score.vmc", "score", "AppGameOver"},
+                          {"Bin/Scripts/gameover.vmc", "gameover", "AppMainMenu"}}) {
+    ASSERT_TRUE(tftest::WriteFile(dir / "screen.tfs", std::string("display main { width = 640, height = 480 }\n") +
+                                                          "on 1(name) { App.AppLog(\"entered " + s.name + "\") }\n" +
+                                                          "on 4(name) {\n  if name == \"n\" { App." + s.next +
+                                                          "() }\n  if name == \"h\" { App.AppSetHighScore(\"SIGNAL\", 700) }\n}\n"));
+    const tftest::runResult compiled = tftest::RunTool(VMC_BINARY, {"compile", dir / "screen.tfs", dir / s.file});
+    ASSERT_EQ(compiled.status, 0) << compiled.err;
+  }
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+  const std::string log = dir / "results.log";
+  ASSERT_TRUE(GameRun::WaitForText(log, "entered menu", kStartMs)) << tftest::ReadFile(log);
+  const XWindowInfo window = WaitForWindow(NotSplash);
+  ASSERT_NE(window.id, 0u);
+  const std::string xdotool = "DISPLAY=" + server_->display() + " xdotool windowfocus --sync " +
+                              std::to_string(window.id) + " ";
+  for (const char* next : {"entered credits", "entered game", "entered score", "entered gameover"}) {
+    ASSERT_EQ(std::system((xdotool + "key n >/dev/null 2>&1").c_str()), 0);
+    ASSERT_TRUE(GameRun::WaitForText(log, next, kStartMs)) << tftest::ReadFile(log);
+  }
+  ASSERT_EQ(std::system((xdotool + "key n key h >/dev/null 2>&1").c_str()), 0);
+  ASSERT_TRUE(GameRun::WaitForText(log, "\"H\" value 0", kStartMs)) << tftest::ReadFile(log);
+  const std::string text = tftest::ReadFile(log);
+  EXPECT_NE(text.find("entered menu", text.find("entered gameover")), std::string::npos) << "back to the menu";
+  kill(game->pid(), SIGTERM);
+  EXPECT_EQ(game->Wait(kStartMs), 0) << tftest::ReadFile(dir / "output.txt");
+  const std::string settings = tftest::ReadFile(dir / "settings.ini");
+  EXPECT_NE(settings.find("Name 1=SIGNAL"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("Score 1=700"), std::string::npos) << settings;
+  EXPECT_EQ(tftest::ReadFile(log).find("Error: "), std::string::npos);
+}
