@@ -97,6 +97,7 @@ void AppRoutinesRegisterFlow() {
     if (GraphicsFullscreenGet()) GameSetFullscreen(true);
   });
   AppRegister("AppSetFullscreen", [](const appCall& c) { GameSetFullscreen(c.Bool(1)); });
+  AppRegister("AppScreenShot", [](const appCall&) { GameBackgroundCapture(); });
   AppRegister("AppAchievementUnlock", [](const appCall& c) { Unlock(gFlow.achievements, c.Text(1)); });
   AppRegister("AppAchievementLocked", [](const appCall& c) { c.SetBool(2, Locked(gFlow.achievements, c.Text(1))); });
   AppRegister("AppSpecialFeatureUnlock", [](const appCall& c) { Unlock(gFlow.specialFeatures, c.Text(1)); });

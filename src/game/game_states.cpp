@@ -14,6 +14,7 @@
 #include "game/music.h"
 #include "game/screenshot.h"
 #include "graphics/graphics.h"
+#include "graphics/model.h"
 #include "input/input.h"
 #include "script/script.h"
 #include "state/state.h"
@@ -26,6 +27,7 @@ constexpr int32_t kEventKeyPress = 2;
 constexpr int32_t kEventProcess = 3;
 constexpr int32_t kEventKeyRelease = 4;
 constexpr int32_t kPressed = 100;
+constexpr const char* kBackgroundPicture = "backgroundFrames";
 
 struct screenDef {
   int32_t state;
@@ -226,6 +228,26 @@ bool GameStateInitFromScript() {
     return false;
   }
   ScriptUnload(script);
+  return true;
+}
+
+bool GameBackgroundCapture() {
+  imageData image;
+  if (!gStates.capture || !gStates.capture(image)) return false;
+  ScreenshotBackgroundTint(image);
+  image.fileName = kBackgroundPicture;
+  const int32_t display = GameDisplayId();
+  int32_t texture = TextureFind(display, kBackgroundPicture);
+  if (texture != kNoId && TextureReplaceImage(texture, &image)) return true;
+  if (texture != kNoId) TextureFree(texture);
+  texture = ModelTextureExtract(display, &image, true, false, false);
+  if (texture == kNoId) return false;
+  const int32_t width = image.width, height = image.height;
+  TextureSetSource(texture, [width, height](imageData* blank) {
+    blank->width = width;
+    blank->height = height;
+    blank->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+  });
   return true;
 }
 

@@ -25,5 +25,10 @@ bool GameStateInitFromScript();
 // it back into the image (GraphicsReadPixels); the game sets it at start.
 using gameCapture = std::function<bool(imageData& image)>;
 void GameSetCapture(gameCapture capture);
+// AppScreenShot: the current screen captured, darkened to purple and kept as the display's
+// "backgroundFrames" texture (replaced in place while the size stays, so screens already showing
+// it show the new one); after a rebuild of the rendering contexts it is blank until the next
+// capture. False when nothing could be captured.
+bool GameBackgroundCapture();
 // Forgets the scripts and actions (start and end of the game's run).
 void GameStatesReset();

@@ -478,6 +478,18 @@ void TextureSetTileSize(int32_t texture, int32_t tileWidth, int32_t tileHeight) 
     record->tileHeight = tileHeight;
   }
 }
+bool TextureReplaceImage(int32_t id, const imageData* image) {
+  textureRecord* texture = FindTexture(id);
+  if (texture == nullptr || image == nullptr || image->width != texture->imageWidth ||
+      image->height != texture->imageHeight ||
+      image->pixels.size() < static_cast<size_t>(image->width) * static_cast<size_t>(image->height) ||
+      !GraphicsDisplayMakeCurrent(texture->display)) {
+    return false;
+  }
+  UploadTiles(*texture, *image, false);
+  return true;
+}
+
 void TextureSetSource(int32_t texture, textureSource source) {
   if (textureRecord* record = FindTexture(texture)) {
     record->hasSource = static_cast<bool>(source);

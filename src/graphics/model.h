@@ -74,6 +74,12 @@ int32_t TextureFind(int32_t display, const std::string& file);
 // A texture made from the picture: tiled (largest tiles the implementation accepts, one-texel
 // bordered copies) or untiled (one texture of the picture's own size). kNoId on failure.
 int32_t ModelTextureExtract(int32_t display, const imageData* image, bool tiled, bool repeat, bool linear);
+// Uploads a picture of the texture's own size into its tiles in place, so every model drawing
+// the texture shows it. False (nothing changed) for another size or an unknown texture.
+bool TextureReplaceImage(int32_t texture, const imageData* image);
+// The routine that fills the picture again when the rendering contexts are rebuilt (a texture
+// made from a picture in memory); empty: the file is read again.
+void TextureSetSource(int32_t texture, textureSource source);
 // Deletes the tiles' OpenGL textures (when the display can be made current) and the record.
 void TextureFree(int32_t texture);
 // One reference fewer; frees the texture at 0 or below.

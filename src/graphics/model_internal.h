@@ -32,7 +32,6 @@ void TextureSetBitsPerPixel(int32_t texture, uint8_t bitsPerPixel);
 void TextureSetLinear(int32_t texture, bool linear);
 void TextureSetRepeat(int32_t texture, bool repeat);
 void TextureSetTileSize(int32_t texture, int32_t tileWidth, int32_t tileHeight);
-void TextureSetSource(int32_t texture, textureSource source);
 // Tiles in creation order (rows outer, columns inner for a tiled texture); empty when unknown.
 std::vector<textureTile> TextureGetTiles(int32_t texture);
 // Tile grid (0, 0 for an untiled texture) and the largest tile size.

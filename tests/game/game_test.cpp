@@ -9,6 +9,10 @@
 #include <filesystem>
 
 #include "core/ini.h"
+#include "game/game_states.h"
+#include "graphics/graphics.h"
+#include "graphics/model.h"
+#include "image/image.h"
 #include "shell/shell_fixture.h"
 
 namespace {
@@ -191,3 +195,40 @@ TEST_F(GameDisplay, TheQuitAndFatalStatesEndTheFrames) {
 }
 
 }  // namespace
+
+// AppScreenShot's picture: the main menu captured, darkened to purple, kept as the display's
+// "backgroundFrames" texture, replaced in place by the next capture, blank after a rebuild.
+TEST_F(GameDisplay, TheBackgroundPictureIsADarkCopyOfTheScreen) {
+  Settings("Fullscreen=No\r\n");
+  ModelStart();  // textures live in the model unit, which the other tests here do without
+  Start();
+  ASSERT_TRUE(GameProcessFrame());
+  const int32_t display = GameDisplayId();
+  ASSERT_TRUE(GameBackgroundCapture()) << Log();
+  const int32_t texture = TextureFind(display, "backgroundFrames");
+  ASSERT_NE(texture, kNoId);
+  int32_t width = 0, height = 0, windowWidth = 0, windowHeight = 0;
+  TextureGetImageSize(texture, width, height);
+  Dimensions(windowWidth, windowHeight);
+  EXPECT_EQ(width, windowWidth);
+  EXPECT_EQ(height, windowHeight);
+  ASSERT_TRUE(GameBackgroundCapture());
+  EXPECT_EQ(TextureFind(display, "backgroundFrames"), texture) << "the same texture, its pixels replaced";
+
+  // Drawn as a picture: the menu's night sky (16, 24, 48) becomes (88 / 9, 0, 88 / 9).
+  auto drawn = [&] {
+    GraphicsRenderBegin(display);
+    GraphicsSetOrtho(windowWidth, windowHeight);
+    int32_t model = ModelOpenImage(display, "backgroundFrames", false);
+    ModelRender(model);
+    imageData image;
+    EXPECT_TRUE(GraphicsReadPixels(display, image));
+    ModelFree(model);
+    return image.pixels.empty() ? 0u : image.pixels[image.pixels.size() / 2 + 5] & 0xFFFFFFu;
+  };
+  EXPECT_EQ(drawn(), 0x090009u);
+  GameSetFullscreen(false);  // the contexts are rebuilt: the picture comes back blank
+  EXPECT_EQ(drawn(), 0x000000u);
+  GameShutdown();
+  ModelEnd();
+}
