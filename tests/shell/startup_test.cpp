@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <signal.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -402,8 +403,9 @@ on 4(name) {
   EXPECT_NE(settings.find("Fullscreen=Yes"), std::string::npos) << settings;
 }
 
-// Test screens in place of the game's walk through the states on key presses, each saying so as
-// it is entered; a high score entered before a SIGTERM is in the settings afterwards.
+// Test screens in a patch folder, in place of the game's own, walk through the states on key
+// presses, each saying so as it is entered; a high score entered before a SIGTERM is in the
+// settings afterwards.
 TEST_F(Startup, TheScreensWalkThroughTheStatesAndASignalKeepsTheHighScores) {
   TempDir dir;
   tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=640\r\nHeight=480\r\nBPP=32\r\nFullscreen=No\r\n");
@@ -421,7 +423,9 @@ TEST_F(Startup, TheScreensWalkThroughTheStatesAndASignalKeepsTheHighScores) {
                                                           "on 1(name) { App.AppLog(\"entered " + s.name + "\") }\n" +
                                                           "on 4(name) {\n  if name == \"n\" { App." + s.next +
                                                           "() }\n  if name == \"h\" { App.AppSetHighScore(\"SIGNAL\", 700) }\n}\n"));
-    const tftest::runResult compiled = tftest::RunTool(VMC_BINARY, {"compile", dir / "screen.tfs", dir / s.file});
+    const std::string patched = dir / (std::string("Patch000001/") + s.file);
+    std::filesystem::create_directories(std::filesystem::path(patched).parent_path());
+    const tftest::runResult compiled = tftest::RunTool(VMC_BINARY, {"compile", dir / "screen.tfs", patched});
     ASSERT_EQ(compiled.status, 0) << compiled.err;
   }
   ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
