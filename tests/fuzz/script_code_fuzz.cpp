@@ -6,14 +6,23 @@
 
 #include "fuzz_files.h"
 #include "script/script.h"
-#include "script/script_writer.h"
+#include "script/script_internal.h"
+#include "script/script_write.h"
 #include "script/vm_thread.h"
 
 namespace {
 
-tftest::scriptFile BaseFile() {
-  using tftest::ObjectHead;
-  tftest::scriptFile file;
+objEntry ObjectHead(int32_t type, const std::string& name, int32_t order) {
+  objEntry o;
+  o.type = type;
+  o.name = name;
+  o.displayId = 1;
+  o.order = order;
+  return o;
+}
+
+scriptFile BaseFile() {
+  scriptFile file;
   file.routines = {"Ok", "Fail"};
   objEntry o = ObjectHead(kObjButton, "play", 3);
   o.button.visible = o.button.enabled = true, o.button.text = "Play";
@@ -56,11 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ScriptStart();
   ScriptAppRoutineRegister("Ok", [](int32_t, int32_t) { return 1; });
   ScriptAppRoutineRegister("Fail", [](int32_t, int32_t) { return 0; });
-  tftest::scriptFile file = BaseFile();
+  scriptFile file = BaseFile();
   file.listenerPresent = data[0] & 1;
   file.code.assign(data + 2, data + size);
   file.listenerAddress = file.code.empty() ? 0 : data[1] % file.code.size();
-  const std::vector<uint8_t> bytes = tftest::WriteScriptFile(file);
+  const std::vector<uint8_t> bytes = ScriptFileWrite(file);
   const int32_t id = ScriptLoad(fuzzfiles::Write("code.vmc", bytes.data(), bytes.size()));
   for (int32_t frame = 0; frame < 4; ++frame) {
     ScriptPostEvent(id, -3 - frame, "PLAY");
