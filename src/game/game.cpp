@@ -8,10 +8,8 @@
 #include "core/util.h"
 #include "game/app_routines.h"
 #include "game/arcade.h"
-#include "game/game_sounds.h"
 #include "game/game_states.h"
 #include "game/high_scores.h"
-#include "game/music.h"
 #include "graphics/font.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
@@ -60,6 +58,23 @@ void FramePause(uint32_t milliseconds) {
     return;
   }
   MainFormIdle(milliseconds);
+}
+
+// What a run of the game keeps from start to end: the arcade pictures and the high scores read,
+// everything else empty, the generator seeded.
+void RunDataStart(int32_t display) {
+  ArcadeImagesLoad(display);
+  HighScoresRead();
+  GameLastingDataFree();
+  AppFlowReset();
+  ArcadeReset();
+  GameRandomSeed(UtilTickCount());
+}
+
+void RunDataFree() {
+  ArcadeImagesFree();
+  GameLastingDataFree();
+  AppConfigSoundsClose();
 }
 
 }  // namespace
@@ -141,16 +156,8 @@ bool GameInitDisplay() {
 
 bool GameInit() {
   LogTraceScope trace("GameInit");
-  ArcadeImagesLoad(gGame.display);
-  HighScoresRead();
+  RunDataStart(gGame.display);
   MainFormProcessMessages();
-  // The lasting data of a run starts empty.
-  MusicFreeAll();
-  GameSoundsClear();
-  GameActionsClear();
-  AppFlowReset();
-  ArcadeReset();
-  GameRandomSeed(UtilTickCount());
   GraphicsSetCulling(kGraphicsCullBackCounterClockwise);
   GraphicsSetVSync(gGame.vsyncWanted);
   GraphicsSetFlush(true);
@@ -219,11 +226,7 @@ void GameMinimizeFromFullscreen() {
 
 void GameShutdown() {
   LogTraceScope trace("GameShutdown");
-  ArcadeImagesFree();
-  MusicFreeAll();
-  GameSoundsClear();
-  AppConfigSoundsClose();
-  GameActionsClear();
+  RunDataFree();
   GameScriptsUnload();
   const graphicsMode mode = GraphicsDisplayGetMode(gGame.display, GraphicsDisplayGetModeIndex(gGame.display));
   // One replace of the settings file for the video settings and the high scores: a kill in
@@ -247,20 +250,13 @@ int32_t GameDisplayId() { return gGame.display; }
 
 void GameToolStart(int32_t display) {
   gGame.display = display;
-  ArcadeImagesLoad(display);
-  HighScoresRead();
-  ArcadeReset();
-  GameRandomSeed(UtilTickCount());
+  RunDataStart(display);
   AppRoutinesRegister();
   ArcadeLevelStart();
 }
 
 void GameToolEnd() {
-  ArcadeImagesFree();
-  MusicFreeAll();
-  GameSoundsClear();
-  AppConfigSoundsClose();
-  GameActionsClear();
+  RunDataFree();
   gGame.display = -1;
 }
 

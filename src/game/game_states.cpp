@@ -217,10 +217,14 @@ int32_t GameScreenScript(int32_t state) {
 
 int32_t GameStateBeforeQuit() { return gStates.beforeQuit; }
 
-bool GameStateInitFromScript() {
+void GameLastingDataFree() {
   MusicFreeAll();
   GameSoundsClear();
   GameActionsClear();
+}
+
+bool GameStateInitFromScript() {
+  GameLastingDataFree();
   const int32_t script = ScriptLoad("Bin\\gameStart.vmc");
   if (script == kNoId) {
     LogError("FileGameStateInit - Unable to load game start script.");

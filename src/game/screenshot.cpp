@@ -1,7 +1,5 @@
 #include "game/screenshot.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "core/log.h"
@@ -15,7 +13,7 @@ std::string Usable(const std::string& folder) {
   if (folder.empty()) return {};
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (!std::filesystem::is_directory(folder, error)) return {};
+  if (!UtilFolderExists(folder)) return {};
   return folder.back() == '/' ? folder : folder + "/";
 }
 
@@ -40,8 +38,8 @@ std::string ScreenshotFolder() {
 std::string ScreenshotFileName(const std::string& folder) {
   for (int32_t n = 1;; ++n) {
     const std::string name = folder + "screenshot" + std::to_string(n) + ".bmp";
-    struct stat info {};
-    if (stat(name.c_str(), &info) != 0) return name;
+    std::error_code error;
+    if (!std::filesystem::exists(name, error)) return name;  // any entry of that name takes the number
   }
 }
 

@@ -337,6 +337,13 @@ const vmDecoded* Decoded(vmScript& script, int32_t offset) {
   return entry;
 }
 
+// A backward transfer spends one unit of the script's work budget; false once it is spent.
+bool SpendBackward(vmScript& script) {
+  if (script.runBudgetLeft == 0) return false;
+  --script.runBudgetLeft;
+  return true;
+}
+
 void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
   static vmHost neutral;
   if (!script.host) script.host = &neutral;
@@ -358,8 +365,8 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
     }
     from = offset;
     const int32_t next = offset + static_cast<int32_t>(decoded->length);
-    // Counting loops are an Add and a JumpLess on integers: handled here with predictable
-    // branches instead of the instruction switch. Anything else goes the general way.
+    // Counting loops are an Add and a JumpLess on integers: in their marked form they skip the
+    // operand reading and the instruction switch. Anything else goes the general way.
     if (decoded->fast != 0) {
       const size_t index = static_cast<size_t>(thread.base) + static_cast<size_t>(decoded->fastSlot);
       if (index < thread.stack.size() && thread.stack[index].kind == kParameterInteger) {
@@ -372,41 +379,13 @@ void Execute(vmScript& script, scriptThread& thread, int32_t offset) {
         const int32_t target = decoded->operands[2].number;
         if (AddressValid(script, target)) {
           offset = slot.integer < decoded->fastValue ? target : next;
-          if (offset <= from) {
-            if (script.runBudgetLeft == 0) break;
-            --script.runBudgetLeft;
-          }
+          if (offset <= from && !SpendBackward(script)) break;
           continue;
         }
       }
     }
-    const uint8_t opcode = decoded->opcodeByte & 0x3f;
-    if (opcode == kOpAdd) {
-      const parameter* v = Value(thread, decoded->operands[0]);
-      parameter* slot = Slot(thread, decoded->operands[1].mode, decoded->operands[1].number);
-      if (v && slot && slot->kind == kParameterInteger && v->kind == kParameterInteger) {
-        slot->integer = Wrap(static_cast<int64_t>(slot->integer) + v->integer);
-        offset = next;
-        continue;
-      }
-    } else if (opcode == kOpJumpLess) {
-      const vmOperand* op = decoded->operands;
-      const parameter* a = Value(thread, op[0]);
-      const parameter* b = Value(thread, op[1]);
-      if (a && b && a->kind == kParameterInteger && b->kind == kParameterInteger && AddressValid(script, op[2].number)) {
-        offset = a->integer < b->integer ? op[2].number : next;
-        if (offset <= from) {
-          if (script.runBudgetLeft == 0) break;
-          --script.runBudgetLeft;
-        }
-        continue;
-      }
-    }
     offset = Step(script, thread, *decoded, next);
-    if (offset <= from && offset >= 0) {
-      if (script.runBudgetLeft == 0) break;
-      --script.runBudgetLeft;
-    }
+    if (offset >= 0 && offset <= from && !SpendBackward(script)) break;
     if (thread.waiting) break;
   }
   // The decoding state of the last instruction, which a waiting thread keeps.
