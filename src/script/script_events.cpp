@@ -294,10 +294,11 @@ struct pointerEntry {
 
 // One move entry, then each unhandled pointer-button action event followed by a move entry.
 std::vector<pointerEntry> PointerEntries(const inputBuffer& events) {
+  std::vector<pointerEntry> entries{pointerEntry{}};
+  if (events.empty()) return entries;  // most frames: no name lookups
   const int32_t menu = InputMenuControlSet();
   const int32_t primary = InputActionFind(menu, "Select Item");
   const int32_t secondary = InputActionFind(menu, "Select Item Secondary");
-  std::vector<pointerEntry> entries{pointerEntry{}};
   for (size_t i = 0; i < events.size(); ++i) {
     const inputEvent& event = events[i];
     if (event.handled != 0 || event.code < 1 || (event.code != primary && event.code != secondary)) continue;
