@@ -365,8 +365,10 @@ on 4(name) {
   }
 }
 )"));
+  // A patch folder overrides the archive's menu.
+  std::filesystem::create_directories(dir / "Patch000001/Bin/Scripts");
   const tftest::runResult compiled =
-      tftest::RunTool(VMC_BINARY, {"compile", dir / "menu.tfs", dir / "Bin/Scripts/main.vmc"});
+      tftest::RunTool(VMC_BINARY, {"compile", dir / "menu.tfs", dir / "Patch000001/Bin/Scripts/main.vmc"});
   ASSERT_EQ(compiled.status, 0) << compiled.err;
   ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
   const std::string log = dir / "results.log";

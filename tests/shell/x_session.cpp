@@ -202,7 +202,9 @@ GameRun::GameRun(const std::string& binary, const std::string& folder) : folder_
   std::error_code ignored;
   program_ = folder + fs::path(binary).filename().string();
   fs::copy_file(binary, program_, fs::copy_options::overwrite_existing, ignored);
-  fs::copy(fs::path(binary).parent_path() / "Bin", folder + "Bin", fs::copy_options::recursive, ignored);
+  for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(binary).parent_path(), ignored)) {
+    if (entry.path().extension() == ".kva") fs::copy_file(entry.path(), folder + entry.path().filename().string(), ignored);
+  }
 }
 
 GameRun::~GameRun() { Stop(pid_); }

@@ -65,7 +65,7 @@ class XClient {
 // The real program copied with its Bin/ folder into a folder of its own and run there.
 class GameRun {
  public:
-  // Copies the executable and the Bin/ folder beside it into `folder`.
+  // Copies the executable and the archives beside it into `folder`.
   GameRun(const std::string& binary, const std::string& folder);
   ~GameRun();
   // Starts it with DISPLAY, HOME=folder and the extra environment.
