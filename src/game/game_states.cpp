@@ -6,6 +6,7 @@
 #include "audio/audio.h"
 #include "core/ids.h"
 #include "core/log.h"
+#include "core/util.h"
 #include "game/app_routines.h"
 #include "game/arcade.h"
 #include "game/game.h"
@@ -74,6 +75,7 @@ struct statesValues {
   int32_t pauseAction = 0, quickLoadAction = 0, screenshotAction = 0, exitAction = 0;
   modifierKey shift, alt;
   bool altEnter = false;  // an Enter pressed with Alt is down
+  bool devReload = false;  // "-devreload": F5 loads the current screen again
   gameCapture capture;
 };
 
@@ -93,8 +95,17 @@ size_t ScreenIndex(int32_t state) {
   return kScreens.size();
 }
 
-// Keys and actions of this frame for the screen's script.
-void ScreenInput(int32_t script) {
+// A game action that reaches the screens like a key, pressed and released, under a name.
+void PostActionKey(int32_t script, const inputEvent& event, const char* name) {
+  if (event.value == kPressed || event.value == 0) {
+    ScriptPostEvent(script, event.value == kPressed ? kEventKeyPress : kEventKeyRelease, name);
+  }
+}
+
+// Keys and actions of this frame for the screen's script; true when F5 asked for the screen to
+// be loaded again ("-devreload").
+bool ScreenInput(int32_t script) {
+  bool reload = false;
   const int32_t set = InputControlSetActive();
   const inputBuffer keys = InputControlEventsGet(set);
   gStates.shift.Begin(set, keys);
@@ -111,7 +122,9 @@ void ScreenInput(int32_t script) {
       if (event.value == 0) GameSetFullscreen(!GraphicsFullscreenGet());
       continue;
     }
-    if (text.size() == 1 || text == "BACKSPACE" || text == "ENTER") {
+    if (text == "F5" && gStates.devReload) {
+      reload = reload || event.value != 0;
+    } else if (text.size() == 1 || text == "BACKSPACE" || text == "ENTER") {
       ScriptPostEventAsIs(script, event.value != 0 ? kEventKeyPress : kEventKeyRelease, text);
     }
   }
@@ -120,11 +133,29 @@ void ScreenInput(int32_t script) {
     if (event.code == gStates.screenshotAction && event.value == 0) {
       imageData image;
       if (gStates.capture && gStates.capture(image)) ScreenshotSave(image);
-    } else if (event.code == gStates.exitAction && (event.value == kPressed || event.value == 0)) {
-      // Escape reaches the screens like a key: pressed and released.
-      ScriptPostEvent(script, event.value == kPressed ? kEventKeyPress : kEventKeyRelease, "ESCAPE");
+    } else if (event.code == gStates.exitAction) {
+      PostActionKey(script, event, "ESCAPE");
+    } else if (event.code == gStates.pauseAction) {
+      PostActionKey(script, event, "PAUSE");
     }
   }
+  return reload;
+}
+
+// F5 with "-devreload": the screen's script read again through the data layer (so a patch
+// folder's copy wins) and entered again; the old one stays when the new one does not load.
+void ScreenReload(int32_t state) {
+  const size_t index = ScreenIndex(state);
+  const char* file = kScreens[index].file;
+  const int32_t fresh = ScriptLoad(file);
+  if (fresh == kNoId) {
+    LogError(std::string("ScreenReload - Unable to load \"") + file + "\" again; the screen stays as it was.");
+    return;
+  }
+  ScriptUnload(gStates.scripts[index]);
+  gStates.scripts[index] = fresh;
+  LogWrite(std::string("ScreenReload - Loaded \"") + file + "\" again.");
+  ScriptPostEvent(fresh, kEventEnter, "AppScriptEnter");
 }
 
 // One frame of a screen: its threads, its input, music and sound, then its drawing (the
@@ -133,13 +164,13 @@ void ScreenFrame(int32_t state) {
   const int32_t script = GameScreenScript(state);
   if (state == kGameStateGameOver) ScriptPostEvent(script, kEventProcess, "AppScriptProcess");
   ScriptUpdate(script);
-  ScreenInput(script);
+  if (ScreenInput(script)) ScreenReload(state);
   MusicUpdate();
   AudioUpdate();
   const int32_t display = GameDisplayId();
   GraphicsRenderBegin(display);
   if (state == kGameStateGameOver || state == kGameStateScore) ScriptRender(GameScreenScript(kGameStateGame), display);
-  ScriptRender(script, display);
+  ScriptRender(GameScreenScript(state), display);
   GraphicsRenderEnd(display);
 }
 
@@ -182,6 +213,12 @@ void GameControlsInit() {
   gStates.pauseAction = add("Pause", "Pause");
   gStates.quickLoadAction = add("Quick Load", "F9");
   gStates.screenshotAction = add("Screenshot", "F12");
+  // A game pad's start button (its eighth on the common layouts) pauses too.
+  for (int32_t pad = 0; pad < InputJoystickCount(); ++pad) {
+    const int32_t start = InputJoystickControlCode(pad, 8);
+    if (start > 0) InputActionControlAdd(gStates.pauseAction, start, 100);
+  }
+  gStates.devReload = UtilSwitchPresent("-devreload");
   gStates.shift.codes[0] = CodeNamed("Left Shift");
   gStates.shift.codes[1] = CodeNamed("Right Shift");
   gStates.alt.codes[0] = CodeNamed("Left Alt");

@@ -349,13 +349,14 @@ TEST_F(Startup, PlayersKeysAndMouseReachTheMenuControlsOfASilentGame) {
 
 // The game's screens under real X input: a test main menu (compiled here) logs the key texts it
 // receives; Alt+Enter switches to full screen without an Enter reaching it; F12 takes a
-// screenshot when released; the screen's routines enter a high score and quit, and the score is
-// in the settings after the game has ended.
+// screenshot when released; with "-devreload" F5 loads a changed screen again; the screen's
+// routines enter a high score and quit, and the score is in the settings after the game has
+// ended.
 TEST_F(Startup, ScreensGetKeyTextsAndTheirRoutinesReachTheGame) {
   TempDir dir;
   tftest::WriteFile(dir / "settings.ini", "[Video]\r\nWidth=640\r\nHeight=480\r\nBPP=32\r\nFullscreen=No\r\n");
   auto game = Prepare(dir);
-  ASSERT_TRUE(tftest::WriteFile(dir / "menu.tfs", R"(
+  const std::string menu = R"(
 display main { width = 640, height = 480 }
 on 2(name) { App.AppLog("key " + name) }
 on 4(name) {
@@ -364,13 +365,17 @@ on 4(name) {
     App.AppQuitGame()
   }
 }
-)"));
+)";
   // A patch folder overrides the archive's menu.
   std::filesystem::create_directories(dir / "Patch000001/Bin/Scripts");
-  const tftest::runResult compiled =
-      tftest::RunTool(VMC_BINARY, {"compile", dir / "menu.tfs", dir / "Patch000001/Bin/Scripts/main.vmc"});
-  ASSERT_EQ(compiled.status, 0) << compiled.err;
-  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+  auto compile = [&](const std::string& source) {
+    ASSERT_TRUE(tftest::WriteFile(dir / "menu.tfs", source));
+    const tftest::runResult compiled =
+        tftest::RunTool(VMC_BINARY, {"compile", dir / "menu.tfs", dir / "Patch000001/Bin/Scripts/main.vmc"});
+    ASSERT_EQ(compiled.status, 0) << compiled.err;
+  };
+  compile(menu);
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace", "-devreload"}));
   const std::string log = dir / "results.log";
   ASSERT_TRUE(GameRun::WaitForText(log, kFirstFrame, kStartMs)) << tftest::ReadFile(log);
   const XWindowInfo window = WaitForWindow(NotSplash);
@@ -382,6 +387,10 @@ on 4(name) {
   };
   ASSERT_EQ(keys("key a key shift+1 key shift+a"), 0);
   ASSERT_TRUE(GameRun::WaitForText(log, "key A Thread ID:", kStartMs)) << tftest::ReadFile(log);
+  // A changed screen shows on F5 without a restart.
+  compile(menu + "on 1(name) { App.AppLog(\"menu entered again\") }\n");
+  ASSERT_EQ(keys("key F5"), 0);
+  ASSERT_TRUE(GameRun::WaitForText(log, "menu entered again", kStartMs)) << tftest::ReadFile(log);
   ASSERT_EQ(keys("keydown F12"), 0);
   ASSERT_TRUE(GameRun::WaitForText(log, "\"F12\" value 100", kStartMs)) << tftest::ReadFile(log);
   EXPECT_FALSE(tftest::FileExists(dir / "Pictures/Thornfall/screenshot1.bmp")) << "not on the press";
