@@ -175,6 +175,7 @@ bool GameInit() {
     }
     return GraphicsReadPixels(gGame.display, image);
   });
+  GameBackgroundCreate();
   StateVariableSetBool(kGameStateGame, "menu main fade in", true);
   gGame.interfaceFont = FontOpen(gGame.display, "Bin\\Fonts\\Military.fot");
   MainFormProcessMessages();

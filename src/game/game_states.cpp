@@ -272,24 +272,57 @@ bool GameStateInitFromScript() {
   return true;
 }
 
-bool GameBackgroundCapture() {
-  imageData image;
-  if (!gStates.capture || !gStates.capture(image)) return false;
-  ScreenshotBackgroundTint(image);
-  image.fileName = kBackgroundPicture;
+namespace {
+
+// The background picture has the design screen's size whatever the window's, so a screen's
+// picture of it always covers the screen, and it exists from the start, so screens loaded before
+// the first capture show it too (their models keep the texture, whose pixels a capture replaces).
+constexpr int32_t kBackgroundWidth = 1280, kBackgroundHeight = 720;
+
+void BlankBackground(imageData* blank) {
+  blank->width = kBackgroundWidth;
+  blank->height = kBackgroundHeight;
+  blank->pixels.assign(static_cast<size_t>(kBackgroundWidth) * kBackgroundHeight, 0);
+}
+
+// The capture sampled (nearest pixel) to the design size.
+imageData BackgroundFromCapture(const imageData& shot) {
+  imageData out;
+  BlankBackground(&out);
+  out.fileName = kBackgroundPicture;
+  if (shot.width <= 0 || shot.height <= 0) return out;
+  for (int32_t y = 0; y < kBackgroundHeight; ++y) {
+    const size_t row = static_cast<size_t>(int64_t{y} * shot.height / kBackgroundHeight) * static_cast<size_t>(shot.width);
+    for (int32_t x = 0; x < kBackgroundWidth; ++x) {
+      out.pixels[static_cast<size_t>(y) * kBackgroundWidth + static_cast<size_t>(x)] =
+          shot.pixels[row + static_cast<size_t>(int64_t{x} * shot.width / kBackgroundWidth)];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool GameBackgroundCreate() {
   const int32_t display = GameDisplayId();
-  int32_t texture = TextureFind(display, kBackgroundPicture);
-  if (texture != kNoId && TextureReplaceImage(texture, &image)) return true;
-  if (texture != kNoId) TextureFree(texture);
-  texture = ModelTextureExtract(display, &image, true, false, false);
+  if (TextureFind(display, kBackgroundPicture) != kNoId) return true;
+  imageData blank;
+  BlankBackground(&blank);
+  blank.fileName = kBackgroundPicture;
+  const int32_t texture = ModelTextureExtract(display, &blank, true, false, false);
   if (texture == kNoId) return false;
-  const int32_t width = image.width, height = image.height;
-  TextureSetSource(texture, [width, height](imageData* blank) {
-    blank->width = width;
-    blank->height = height;
-    blank->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-  });
+  TextureSetSource(texture, BlankBackground);
   return true;
+}
+
+bool GameBackgroundCapture() {
+  imageData shot;
+  if (!gStates.capture || !gStates.capture(shot)) return false;
+  if (shot.pixels.size() < static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height)) return false;
+  ScreenshotBackgroundTint(shot);
+  const imageData image = BackgroundFromCapture(shot);
+  if (!GameBackgroundCreate()) return false;
+  return TextureReplaceImage(TextureFind(GameDisplayId(), kBackgroundPicture), &image);
 }
 
 void GameSetCapture(gameCapture capture) { gStates.capture = std::move(capture); }

@@ -27,10 +27,13 @@ bool GameStateInitFromScript();
 // it back into the image (GraphicsReadPixels); the game sets it at start.
 using gameCapture = std::function<bool(imageData& image)>;
 void GameSetCapture(gameCapture capture);
-// AppScreenShot: the current screen captured, darkened to purple and kept as the display's
-// "backgroundFrames" texture (replaced in place while the size stays, so screens already showing
-// it show the new one); after a rebuild of the rendering contexts it is blank until the next
-// capture. False when nothing could be captured.
+// The display's "backgroundFrames" texture, blank and of the design size (1280 x 720), unless it
+// exists; the game makes it at start so screens loaded at any time can show it.
+bool GameBackgroundCreate();
+// AppScreenShot: the current screen captured, darkened to purple, sampled to the design size and
+// put into the "backgroundFrames" texture in place (screens already showing it show the new
+// one); after a rebuild of the rendering contexts it is blank until the next capture. False when
+// nothing could be captured.
 bool GameBackgroundCapture();
 // Forgets the scripts and actions (start and end of the game's run).
 void GameStatesReset();

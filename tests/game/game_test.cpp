@@ -196,39 +196,40 @@ TEST_F(GameDisplay, TheQuitAndFatalStatesEndTheFrames) {
 
 }  // namespace
 
-// AppScreenShot's picture: the main menu captured, darkened to purple, kept as the display's
-// "backgroundFrames" texture, replaced in place by the next capture, blank after a rebuild.
+// AppScreenShot's picture: the display's "backgroundFrames" texture, there from the start at the
+// design size, filled in place with the main menu captured and darkened to purple, blank after a
+// rebuild.
 TEST_F(GameDisplay, TheBackgroundPictureIsADarkCopyOfTheScreen) {
   Settings("Fullscreen=No\r\n");
   ModelStart();  // textures live in the model unit, which the other tests here do without
   Start();
-  ASSERT_TRUE(GameProcessFrame());
   const int32_t display = GameDisplayId();
-  ASSERT_TRUE(GameBackgroundCapture()) << Log();
   const int32_t texture = TextureFind(display, "backgroundFrames");
   ASSERT_NE(texture, kNoId);
-  int32_t width = 0, height = 0, windowWidth = 0, windowHeight = 0;
+  int32_t early = ModelOpenImage(display, "backgroundFrames", false);  // as a screen loaded now
+  ASSERT_TRUE(GameProcessFrame());
+  EXPECT_EQ(TextureFind(display, "backgroundFrames"), texture) << "made at the start";
+  int32_t width = 0, height = 0;
   TextureGetImageSize(texture, width, height);
-  Dimensions(windowWidth, windowHeight);
-  EXPECT_EQ(width, windowWidth);
-  EXPECT_EQ(height, windowHeight);
-  ASSERT_TRUE(GameBackgroundCapture());
+  EXPECT_EQ(width, 1280) << "the design size, whatever the window's";
+  EXPECT_EQ(height, 720);
+  ASSERT_TRUE(GameBackgroundCapture()) << Log();
   EXPECT_EQ(TextureFind(display, "backgroundFrames"), texture) << "the same texture, its pixels replaced";
 
-  // Drawn as a picture: the menu's night sky (16, 24, 48) becomes (88 / 9, 0, 88 / 9).
+  // Drawn by the model made before the capture: the menu's night sky (16, 24, 48) becomes
+  // (88 / 9, 0, 88 / 9).
   auto drawn = [&] {
     GraphicsRenderBegin(display);
-    GraphicsSetOrtho(windowWidth, windowHeight);
-    int32_t model = ModelOpenImage(display, "backgroundFrames", false);
-    ModelRender(model);
+    GraphicsSetOrtho(1280, 720);
+    ModelRender(early);
     imageData image;
     EXPECT_TRUE(GraphicsReadPixels(display, image));
-    ModelFree(model);
     return image.pixels.empty() ? 0u : image.pixels[image.pixels.size() / 2 + 5] & 0xFFFFFFu;
   };
   EXPECT_EQ(drawn(), 0x090009u);
   GameSetFullscreen(false);  // the contexts are rebuilt: the picture comes back blank
   EXPECT_EQ(drawn(), 0x000000u);
+  ModelFree(early);
   GameShutdown();
   ModelEnd();
 }
