@@ -64,6 +64,7 @@ void FramePause(uint32_t milliseconds) {
 // everything else empty, the generator seeded.
 void RunDataStart(int32_t display) {
   ArcadeImagesLoad(display);
+  GameBackgroundCreate();
   HighScoresRead();
   GameLastingDataFree();
   AppFlowReset();
@@ -175,7 +176,6 @@ bool GameInit() {
     }
     return GraphicsReadPixels(gGame.display, image);
   });
-  GameBackgroundCreate();
   StateVariableSetBool(kGameStateGame, "menu main fade in", true);
   gGame.interfaceFont = FontOpen(gGame.display, "Bin\\Fonts\\Military.fot");
   MainFormProcessMessages();

@@ -541,7 +541,8 @@ int32_t ModelNew(int32_t display, int32_t kind) {
 
 int32_t ModelOpen(int32_t display, const std::string& file, bool linear) {
   if (Extension(file) == ".MS3D") return ModelOpenMS3D(display, file);
-  if (ImageIsImageFile(file)) return ModelOpenImage(display, file, linear);
+  // A picture made in memory (such as the captured background) is opened by its name.
+  if (ImageIsImageFile(file) || TextureFind(display, file) != kNoId) return ModelOpenImage(display, file, linear);
   LogError("Unrecognized model extension for \"" + file + "\".");
   return kNoId;
 }

@@ -93,7 +93,8 @@ void TextureGetImageSize(int32_t texture, int32_t& width, int32_t& height);
 
 // A model of kind kModelImmediate or kModelCompiled; kNoId for an unknown display or another kind.
 int32_t ModelNew(int32_t display, int32_t kind);
-// By extension: ".MS3D" or a picture file (nearest filtering unless linear). kNoId on failure.
+// By extension: ".MS3D" or a picture file (nearest filtering unless linear), or by the name of a
+// texture the display already has. kNoId on failure.
 int32_t ModelOpen(int32_t display, const std::string& file, bool linear = false);
 // The picture drawn with its top-left corner at the model's position, one unit per pixel.
 int32_t ModelOpenImage(int32_t display, const std::string& file, bool linear);

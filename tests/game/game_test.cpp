@@ -13,6 +13,7 @@
 #include "graphics/graphics.h"
 #include "graphics/model.h"
 #include "image/image.h"
+#include "script/script_writer.h"
 #include "shell/shell_fixture.h"
 
 namespace {
@@ -201,12 +202,20 @@ TEST_F(GameDisplay, TheQuitAndFatalStatesEndTheFrames) {
 // rebuild.
 TEST_F(GameDisplay, TheBackgroundPictureIsADarkCopyOfTheScreen) {
   Settings("Fullscreen=No\r\n");
+  // A menu of one colour, the night sky (16, 24, 48), in place of the game's.
+  scriptFile menu;
+  objEntry sky = tftest::ObjectHead(kObjColor, "sky");
+  sky.color = {0, 0, 4000, 4000, 0x101830, 255, true, true};
+  objEntry view = tftest::ObjectHead(kObjDisplay, "main");
+  view.display = {1280, 720, 1};
+  menu.objects = {view, sky};
+  ASSERT_TRUE(tftest::WriteFile(dir_ / "Bin/Scripts/main.vmc", tftest::WriteScriptFileText(menu)));
   ModelStart();  // textures live in the model unit, which the other tests here do without
   Start();
   const int32_t display = GameDisplayId();
   const int32_t texture = TextureFind(display, "backgroundFrames");
   ASSERT_NE(texture, kNoId);
-  int32_t early = ModelOpenImage(display, "backgroundFrames", false);  // as a screen loaded now
+  int32_t early = ModelOpen(display, "backgroundFrames");  // as a screen loaded now opens it
   ASSERT_TRUE(GameProcessFrame());
   EXPECT_EQ(TextureFind(display, "backgroundFrames"), texture) << "made at the start";
   int32_t width = 0, height = 0;
