@@ -177,6 +177,7 @@ void ScreenFrame(int32_t state) {
 // Loads the state's script on first entry and sends it the enter event.
 void ScreenEnter(int32_t state) {
   const size_t index = ScreenIndex(state);
+  LogTrace(std::string("ScreenEnter - ") + kScreens[index].file);
   int32_t& script = gStates.scripts[index];
   if (script == kNoId) {
     script = ScriptLoad(kScreens[index].file);

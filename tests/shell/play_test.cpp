@@ -1,0 +1,157 @@
+// The whole game played as a player would, with real X input on the real program and its real
+// content: the menu's options (a slider dragged, full screen on and off), a level won by
+// spraying the buildings, the score screen, a level lost, a name typed into the high-score table,
+// the credits and Quit. Each screen's screenshot is kept in the build folder (PLAY_SHOTS).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "shell/startup_fixture.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace tftest;
+namespace fs = std::filesystem;
+
+constexpr int32_t kLevelMs = 70000;  // a level is at most a minute
+
+// Occurrences of `text` in the file.
+int Count(const std::string& file, const std::string& text) {
+  const std::string all = ReadFile(file);
+  int count = 0;
+  for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) ++count;
+  return count;
+}
+
+class Play : public Startup {
+ protected:
+  void SetUp() override {
+    if (!XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+    // The screen has the game's size, so full screen keeps the window's coordinates.
+    StartServer("1280x720x24");
+  }
+
+  // xdotool on the game's window, named %W in `what` (found again each time: full screen makes
+  // a new one).
+  void X(std::string what) {
+    const XWindowInfo window = WaitForWindow(NotSplash);
+    ASSERT_NE(window.id, 0u);
+    const std::string id = std::to_string(window.id);
+    for (size_t at = what.find("%W"); at != std::string::npos; at = what.find("%W")) what.replace(at, 2, id);
+    const std::string command =
+        "DISPLAY=" + server_->display() + " xdotool windowfocus --sync " + id + " " + what + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << what;
+  }
+  void Click(int x, int y) { X("mousemove --window %W " + std::to_string(x) + " " + std::to_string(y) + " click 1"); }
+  void Pause(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+  // Waits until the log has said `text` `times` times.
+  bool Said(const std::string& text, int times, int32_t timeoutMs) {
+    return WaitUntil([&] { return Count(log_, text) >= times; }, timeoutMs);
+  }
+  bool Entered(const std::string& screen, int times, int32_t timeoutMs = kStartMs) {
+    return Said("ScreenEnter - Bin\\" + screen, times, timeoutMs);
+  }
+
+  // The game's own screenshot (F12), kept under the build folder by the screen's name.
+  void Shot(const std::string& name) {
+    const std::string next = dir_ / ("Pictures/Thornfall/screenshot" + std::to_string(++shots_) + ".bmp");
+    X("key F12");
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(next); }, kStartMs)) << name;
+    Pause(300);  // written whole
+    fs::create_directories(PLAY_SHOTS);
+    fs::copy_file(next, fs::path(PLAY_SHOTS) / (name + ".bmp"), fs::copy_options::overwrite_existing);
+  }
+
+  TempDir dir_;
+  std::string log_ = dir_ / "results.log";
+  int shots_ = 0;
+};
+
+TEST_F(Play, FromTheMenuThroughTwoLevelsAndTheHighScoresToQuit) {
+  WriteFile(dir_ / "settings.ini", "[Video]\nWidth=1280\nHeight=720\nBPP=32\nFullscreen=No\n[Audio]\nMusic Volume=80\n");
+  auto game = Prepare(dir_);
+  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+  ASSERT_TRUE(Entered("Scripts\\main.vmc", 1)) << ReadFile(log_);
+  ASSERT_TRUE(Said(kFirstFrame, 1, kStartMs));
+  Pause(1500);
+  Shot("menu");
+
+  // Options: the music slider's thumb (at 80 %) dragged left; full screen on, then off.
+  Click(640, 368);
+  Pause(500);
+  X("mousemove --window %W 851 230 mousedown 1 mousemove --window %W 780 230 mousemove --window %W 700 230 mouseup 1");
+  Pause(300);
+  Shot("options");
+  Click(642, 350);
+  ASSERT_TRUE(Said("GameSetFullscreen - End", 1, kStartMs));
+  Pause(800);
+  Shot("options-fullscreen");
+  Click(642, 350);
+  ASSERT_TRUE(Said("GameSetFullscreen - End", 2, kStartMs));
+  Pause(800);
+  Click(640, 582);  // Back
+  Pause(300);
+
+  // Level 1: the nozzle sprays each building in turn until the level's time is up.
+  Click(640, 294);
+  ASSERT_TRUE(Entered("Scripts\\game.vmc", 1)) << ReadFile(log_);
+  const int kColumns[] = {140, 470, 800, 1130};
+  int turn = 0;
+  bool paused = false;
+  const bool scored = WaitUntil(
+      [&] {
+        if (Count(log_, "ScreenEnter - Bin\\Scripts\\score.vmc") > 0) return true;
+        Click(kColumns[turn % 4], 420);
+        if (++turn == 60 && !paused) {
+          Shot("game");
+          X("key Escape");
+          Pause(500);
+          Shot("pause");
+          X("key Escape");
+          paused = true;
+        }
+        return false;
+      },
+      kLevelMs);
+  ASSERT_TRUE(scored) << ReadFile(log_);
+  Pause(5000);  // the tally
+  Shot("score");
+  Click(640, 502);  // Next
+
+  // Level 2: nobody sprays, the town falls.
+  ASSERT_TRUE(Entered("Scripts\\game.vmc", 2)) << ReadFile(log_);
+  ASSERT_TRUE(Entered("Scripts\\gameover.vmc", 1, kLevelMs)) << ReadFile(log_);
+  Pause(1000);
+  Shot("gameover");
+  X("type --delay 60 Tester");
+  X("key BackSpace type r");
+  X("key Return");
+  Pause(500);
+  Shot("highscores");
+  Click(640, 582);  // Menu
+
+  ASSERT_TRUE(Entered("Scripts\\main.vmc", 2)) << ReadFile(log_);
+  Pause(500);
+  Click(640, 516);
+  ASSERT_TRUE(Entered("Interface\\Credits\\Scripts\\credits.vmc", 1)) << ReadFile(log_);
+  Pause(3000);
+  Shot("credits");
+  Click(1150, 666);  // Back
+  ASSERT_TRUE(Entered("Scripts\\main.vmc", 3)) << ReadFile(log_);
+  Pause(500);
+  Click(640, 590);  // Quit
+  EXPECT_EQ(game->Wait(kStartMs), 0) << ReadFile(dir_ / "output.txt");
+
+  const std::string log = ReadFile(log_);
+  EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
+  const std::string settings = ReadFile(dir_ / "settings.ini");
+  EXPECT_NE(settings.find("Name 1=Tester"), std::string::npos) << settings;
+  EXPECT_EQ(settings.find("Music Volume=80"), std::string::npos) << "the slider moved: " << settings;
+  EXPECT_NE(settings.find("Fullscreen=No"), std::string::npos) << settings;
+}
+
+}  // namespace
