@@ -77,7 +77,7 @@ void GameSky(const std::string& path) {
     const int lot = static_cast<int>(std::floor(x / 13));
     double top = ridge;
     if (Hash(lot, 0, 13) < 0.55 && std::fmod(x, 13.0) > 1.5) top = ridge - 5 - 16 * Hash(lot, 1, 13);
-    if (Hash(lot, 2, 13) < 0.06 && std::abs(std::fmod(x, 13.0) - 6.5) < 2) top = ridge - 40;  // a spire
+    if (Hash(lot, 2, 13) < 0.08) top = ridge - 6 - 26 * (1 - std::abs(std::fmod(x, 13.0) - 6.5) / 6.5);  // a spire
     if (y < top) return {};
     const bool window = top < ridge && Hash(static_cast<int>(x / 3), static_cast<int>(y / 4), 14) < 0.07 &&
                         std::fmod(x, 3.0) > 1.2 && std::fmod(y, 4.0) > 1.5 && y < ridge;
