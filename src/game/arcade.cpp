@@ -59,16 +59,23 @@ const arcadeBuilding* Building(int32_t n) {
   return &gArcade.buildings[static_cast<size_t>(n) - 1];
 }
 
-int32_t Growth(const arcadeBuilding& b, int32_t elapsed) {
-  return static_cast<int32_t>(int64_t{b.weedSpeed} * elapsed / 1000);
+// Pixels moved at `speed` pixels a second in `elapsed` ms. The thousandths that a whole pixel
+// leaves over are carried to the next update: dropped, they stopped any motion slower than a
+// pixel per frame (weeds of 40 pixels a second never grew at 60 frames a second).
+int32_t Advance(int64_t speed, int32_t elapsed, int32_t& carry) {
+  const int64_t total = speed * elapsed + carry;
+  carry = static_cast<int32_t>(total % 1000);
+  return static_cast<int32_t>(total / 1000);
 }
+
+int32_t Growth(arcadeBuilding& b, int32_t elapsed) { return Advance(b.weedSpeed, elapsed, b.growthCarry); }
 
 // Drops fall; one that reaches a building's weeds is used up there. The points scored.
 int32_t UpdateDrops(int32_t elapsed) {
   int32_t points = 0;
   std::vector<arcadeDrop> kept;
   for (arcadeDrop drop : gArcade.drops) {
-    drop.y = static_cast<int32_t>(drop.y + int64_t{elapsed} * kDropSpeed / 1000);
+    drop.y += Advance(kDropSpeed, elapsed, drop.fallCarry);
     if (drop.y >= kScreenBottom) continue;
     bool hit = false;
     for (arcadeBuilding& b : gArcade.buildings) {

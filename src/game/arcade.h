@@ -15,6 +15,7 @@ struct arcadeBuilding {
   int32_t tintTarget = 255;
   int32_t weedTop = 0;
   int32_t weedSpeed = 0;  // pixels a second
+  int32_t growthCarry = 0;  // thousandths of a pixel of growth not yet made
   int32_t weedLimit = 0;  // the highest the weeds climb on a sunk building
   int32_t sinkTarget = 0;
   bool sinking = false;
@@ -25,6 +26,7 @@ struct arcadeBuilding {
 struct arcadeDrop {
   int32_t x = 0, y = 0;
   int32_t side = 0;  // 1: the left picture, else the right one
+  int32_t fallCarry = 0;  // thousandths of a pixel of fall not yet made
 };
 
 struct arcadeSplash {

@@ -104,6 +104,20 @@ TEST_F(Arcade, DropsFallHitAndSplash) {
   EXPECT_EQ(First().tintTarget, 255);
 }
 
+// Motion slower than a pixel per frame keeps its fractions: at 60 frames a second (16 or 17 ms)
+// the weeds still climb 40 pixels a second and the drops fall 300.
+TEST_F(Arcade, SlowMotionAddsUpAcrossFrames) {
+  StartLevel(0);
+  arcadeBuilding& b = First();
+  b.weedSpeed = 40;
+  b.weedTop = 700;
+  ArcadeDropShoot(500, 100, 1);
+  for (int frame = 0; frame < 60; ++frame) ArcadeUpdate(frame % 3 == 0 ? 16 : 17);  // 1,000 ms
+  EXPECT_EQ(b.weedTop, 660);
+  ASSERT_EQ(ArcadeDrops().size(), 1u);
+  EXPECT_EQ(ArcadeDrops()[0].y, 400);
+}
+
 TEST_F(Arcade, WeedsBringBuildingsDown) {
   StartLevel(0);
   arcadeBuilding& b = First();
