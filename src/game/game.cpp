@@ -6,6 +6,7 @@
 #include "core/ini.h"
 #include "core/log.h"
 #include "core/util.h"
+#include "data/data_file.h"
 #include "game/app_routines.h"
 #include "game/arcade.h"
 #include "game/game_states.h"
@@ -253,6 +254,8 @@ void GameToolStart(int32_t display) {
   gGame.display = display;
   RunDataStart(display);
   AppRoutinesRegister();
+  // A new game's state variables, as the menu's Play sets them, when the content has the script.
+  if (DataFileGuard("Bin\\gameStart.vmc")) GameStateInitFromScript();
   ArcadeLevelStart();
 }
 

@@ -927,8 +927,11 @@ int Run(const runOptions& options) {
     std::fprintf(stderr, "vmc: cannot make the %d x %d display\n", options.width, options.height);
     status = 1;
   } else {
-    StateRegisterEnter(kRunState, nullptr);
-    StateChange(kRunState);
+    // Under --game the run is the game's state, so the screens' state variables and clocks are
+    // the ones they use in the game.
+    const int32_t runState = options.game ? kGameStateGame : kRunState;
+    StateRegisterEnter(runState, nullptr);
+    StateChange(runState);
     ScriptAppRoutineRegister("Print", [](int32_t scriptId, int32_t threadId) {
       std::printf("%s\n", ScriptParameterGetText(scriptId, threadId, 1).c_str());
       std::fflush(stdout);
