@@ -33,7 +33,7 @@ constexpr expected kPictures[] = {
     {"Interface/Button Pressed.tga", 320, 64},
     {"Interface/Small Button.tga", 200, 52}, {"Interface/Small Button Hover.tga", 200, 52},
     {"Interface/Small Button Pressed.tga", 200, 52},
-    {"Interface/Panel.tga", 720, 540},       {"Interface/Slider Range.tga", 300, 24},
+    {"Interface/Panel.tga", 720, 540},       {"Interface/Slider Range.tga", 300, 40},
     {"Interface/Slider Thumb.tga", 28, 40},  {"Interface/Check Off.tga", 44, 44},
     {"Interface/Check On.tga", 44, 44},      {"Interface/Cell.tga", 420, 40},
     {"Interface/Cell Hover.tga", 420, 40},   {"Interface/Cell Selected.tga", 420, 40},

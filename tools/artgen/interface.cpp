@@ -198,9 +198,11 @@ void Panel(const std::string& path) {
 }
 
 void Slider(const std::string& range, const std::string& thumb) {
-  canvas groove(300, 24);
-  DrawPlate(groove, 2, 6, 298, 18, 6, 1.8, [](pt p) {
-    return Mix(Hex(0x000000, 0.9), Hex(0x0E1630, 0.9), (p.y - 8) / 8);  // darker under the top edge: sunk in
+  // The thumb is drawn at the slider's top, so the range is as high as the thumb with the groove
+  // across its middle.
+  canvas groove(300, 40);
+  DrawPlate(groove, 2, 14, 298, 26, 6, 1.8, [](pt p) {
+    return Mix(Hex(0x000000, 0.9), Hex(0x0E1630, 0.9), (p.y - 16) / 8);  // darker under the top edge: sunk in
   });
   groove.Save(range);
   canvas knob(28, 40);
