@@ -106,7 +106,7 @@ TEST_F(Play, FromTheMenuThroughTwoLevelsAndTheHighScoresToQuit) {
       [&] {
         if (Count(log_, "ScreenEnter - Bin\\Scripts\\score.vmc") > 0) return true;
         Click(kColumns[turn % 4], 420);
-        if (++turn == 60 && !paused) {
+        if (++turn == 200 && !paused) {
           Shot("game");
           X("key Escape");
           Pause(500);
