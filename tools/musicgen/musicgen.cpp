@@ -399,12 +399,12 @@ std::vector<double> Render(const song& piece) {
   return out;
 }
 
-// Samples at a loudness that sits under the effects: RMS 0.12 of full scale, the peak at most 0.8.
+// Samples at a loudness that sits under the effects: RMS 0.1 of full scale, the peak at most 0.8.
 std::vector<int16_t> MusicSamples(const std::vector<double>& signal) {
   double peak = 1e-9, power = 0;
   for (double v : signal) peak = std::max(peak, std::abs(v)), power += v * v;
   const double rms = std::sqrt(power / static_cast<double>(std::max<size_t>(1, signal.size())));
-  return ToSamples(signal, std::min(0.12 / std::max(rms, 1e-9), 0.8 / peak));
+  return ToSamples(signal, std::min(0.1 / std::max(rms, 1e-9), 0.8 / peak));
 }
 
 // ---- the songs --------------------------------------------------------------------------------
