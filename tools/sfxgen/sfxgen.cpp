@@ -40,6 +40,12 @@ std::vector<int16_t> ScaledToPeak(const std::vector<double>& signal, double peak
 
 std::vector<double> Silence(double seconds) { return std::vector<double>(static_cast<size_t>(seconds * kRate)); }
 
+// The last `seconds` of the sound fade linearly to silence.
+void FadeEnd(std::vector<double>& out, double seconds) {
+  const double length = static_cast<double>(out.size()) / kRate;
+  for (size_t i = 0; i < out.size(); ++i) out[i] *= std::min(1.0, (length - static_cast<double>(i) / kRate) / seconds);
+}
+
 std::vector<double> Spray() {
   std::mt19937 random(7);
   std::uniform_real_distribution<double> noise(-1, 1);
@@ -209,7 +215,7 @@ std::vector<double> LevelStart() {
       out[i] += 0.08 * Sine(phase) * std::exp(-t / 0.012) * Attack(t, 0.001) * std::sin(kPi * start / 1.0);
     }
   }
-  for (size_t i = 0; i < out.size(); ++i) out[i] *= std::min(1.0, (1.25 - static_cast<double>(i) / kRate) / 0.25);
+  FadeEnd(out, 0.25);
   return out;
 }
 
@@ -240,7 +246,7 @@ std::vector<double> LevelEnd() {
   AddHorn(out, 0.34, 1.15, 523.25, 0.6);
   AddHorn(out, 0.34, 1.15, 329.63, 0.55);
   AddChime(out, 0.34, 1567.98, 0.25, 0.6);
-  for (size_t i = 0; i < out.size(); ++i) out[i] *= std::min(1.0, (2.0 - static_cast<double>(i) / kRate) / 0.3);
+  FadeEnd(out, 0.3);
   return out;
 }
 
@@ -262,7 +268,7 @@ std::vector<double> GameOver() {
   for (int n = 0; n < 4; ++n) addTone(0.32 * n, 0.28, notes[n], 0.8, 0.0);
   addTone(1.28, 0.8, 440.0, 0.9, 0.03);
   for (double f : {220.0, 261.63, 329.63}) addTone(1.28, 0.8, f, 0.3, 0.0);
-  for (size_t i = 0; i < out.size(); ++i) out[i] *= std::min(1.0, (2.5 - static_cast<double>(i) / kRate) / 0.4);
+  FadeEnd(out, 0.4);
   return out;
 }
 
