@@ -281,6 +281,7 @@ namespace {
 constexpr int32_t kBackgroundWidth = 1280, kBackgroundHeight = 720;
 
 void BlankBackground(imageData* blank) {
+  blank->fileName = kBackgroundPicture;
   blank->width = kBackgroundWidth;
   blank->height = kBackgroundHeight;
   blank->pixels.assign(static_cast<size_t>(kBackgroundWidth) * kBackgroundHeight, 0);
@@ -290,7 +291,6 @@ void BlankBackground(imageData* blank) {
 imageData BackgroundFromCapture(const imageData& shot) {
   imageData out;
   BlankBackground(&out);
-  out.fileName = kBackgroundPicture;
   if (shot.width <= 0 || shot.height <= 0) return out;
   for (int32_t y = 0; y < kBackgroundHeight; ++y) {
     const size_t row = static_cast<size_t>(int64_t{y} * shot.height / kBackgroundHeight) * static_cast<size_t>(shot.width);
@@ -309,7 +309,6 @@ bool GameBackgroundCreate() {
   if (TextureFind(display, kBackgroundPicture) != kNoId) return true;
   imageData blank;
   BlankBackground(&blank);
-  blank.fileName = kBackgroundPicture;
   const int32_t texture = ModelTextureExtract(display, &blank, true, false, false);
   if (texture == kNoId) return false;
   TextureSetSource(texture, BlankBackground);
