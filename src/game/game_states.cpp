@@ -7,6 +7,7 @@
 #include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
+#include "game/agents.h"
 #include "game/app_routines.h"
 #include "game/arcade.h"
 #include "game/game.h"
@@ -259,6 +260,8 @@ void GameLastingDataFree() {
   MusicFreeAll();
   GameSoundsClear();
   GameActionsClear();
+  AgentsClear();
+  ConceptArtFree();
 }
 
 bool GameStateInitFromScript() {
