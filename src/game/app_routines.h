@@ -31,6 +31,10 @@ void AppRoutinesRegister();
 void AppRoutinesRegisterFlow();
 void AppRoutinesRegisterArcade();
 void AppRoutinesRegisterSound();
+// The dialog options' render routine, their in-object routine and their standalone functions.
+void AppRoutinesRegisterDialogObjects();
+void AppRoutinesRegisterDialogInObjects();
+void AppRoutinesRegisterDialog();
 // Forgets achievements, special features and the cut-scene flags (start-up).
 void AppFlowReset();
 bool AppCutsceneRunning();

@@ -9,6 +9,7 @@
 #include "core/util.h"
 #include "game/app_routines.h"
 #include "game/arcade.h"
+#include "game/bubbles.h"
 #include "game/game.h"
 #include "game/game_sounds.h"
 #include "game/key_text.h"
@@ -259,6 +260,8 @@ void GameLastingDataFree() {
   MusicFreeAll();
   GameSoundsClear();
   GameActionsClear();
+  DialogOptionsFree();
+  BubblesFree();
 }
 
 bool GameStateInitFromScript() {
