@@ -35,11 +35,14 @@ void AppRegister(const char* name, std::function<void(const appCall&)> routine) 
 void AppRoutinesRegister() {
   ScriptAppObjRoutineRegisterRender("AppRenderAgents", [](const std::string&) { ArcadeRender(); });
   AppRoutinesRegisterAgentsRender();
+  AppRoutinesRegisterDialogObjects();
   AppRoutinesRegisterAgentsInObject();
+  AppRoutinesRegisterDialogInObjects();
   AppRoutinesRegisterFlow();
   AppRoutinesRegisterArcade();
   AppRoutinesRegisterSound();
   AppRoutinesRegisterAgents();
+  AppRoutinesRegisterDialog();
 }
 
 int32_t GameActionAdd(int32_t script, int32_t thread, const std::string& name, int32_t kind, const std::string& detail) {

@@ -35,6 +35,10 @@ void AppRoutinesRegisterSound();
 void AppRoutinesRegisterAgentsRender();
 void AppRoutinesRegisterAgentsInObject();
 void AppRoutinesRegisterAgents();
+// The dialog options' render routine, their in-object routine and their standalone functions.
+void AppRoutinesRegisterDialogObjects();
+void AppRoutinesRegisterDialogInObjects();
+void AppRoutinesRegisterDialog();
 // Forgets achievements, special features and the cut-scene flags (start-up).
 void AppFlowReset();
 bool AppCutsceneRunning();

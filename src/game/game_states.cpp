@@ -10,6 +10,7 @@
 #include "game/agents.h"
 #include "game/app_routines.h"
 #include "game/arcade.h"
+#include "game/bubbles.h"
 #include "game/game.h"
 #include "game/game_sounds.h"
 #include "game/key_text.h"
@@ -262,6 +263,8 @@ void GameLastingDataFree() {
   GameActionsClear();
   AgentsClear();
   ConceptArtFree();
+  DialogOptionsFree();
+  BubblesFree();
 }
 
 bool GameStateInitFromScript() {

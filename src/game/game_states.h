@@ -18,7 +18,7 @@ void GameScriptsUnload();
 int32_t GameScreenScript(int32_t state);
 // The state that was current before the last change to the quit state; the main menu when none.
 int32_t GameStateBeforeQuit();
-// Frees the music, the game's sound list and the action list.
+// Frees the music, the game's sound list, the action list, the dialog options and the bubble sets.
 void GameLastingDataFree();
 // Frees the game's lasting data, then loads the game-start script and unloads it again. False
 // (logged, and the fatal state asked for) when it does not load.
