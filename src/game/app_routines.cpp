@@ -34,9 +34,11 @@ void AppRegister(const char* name, std::function<void(const appCall&)> routine) 
 
 void AppRoutinesRegister() {
   ScriptAppObjRoutineRegisterRender("AppRenderAgents", [](const std::string&) { ArcadeRender(); });
+  AppRoutinesRegisterSavesRender();
   AppRoutinesRegisterFlow();
   AppRoutinesRegisterArcade();
   AppRoutinesRegisterSound();
+  AppRoutinesRegisterSaves();
 }
 
 int32_t GameActionAdd(int32_t script, int32_t thread, const std::string& name, int32_t kind, const std::string& detail) {

@@ -31,6 +31,9 @@ void AppRoutinesRegister();
 void AppRoutinesRegisterFlow();
 void AppRoutinesRegisterArcade();
 void AppRoutinesRegisterSound();
+// The save games: the two app-object render routines, and the standalone functions.
+void AppRoutinesRegisterSavesRender();
+void AppRoutinesRegisterSaves();
 // Forgets achievements, special features and the cut-scene flags (start-up).
 void AppFlowReset();
 bool AppCutsceneRunning();
