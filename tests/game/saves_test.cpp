@@ -94,9 +94,9 @@ class Saves : public ::testing::Test {
  protected:
   void SetUp() override {
     tftest::UseProgramFolder(dir_);
-    gTick = 1000;
-    StateSetTickSource(FakeTick);
     StateStart();
+    gTick = 1000;  // the game clock on a tick the tests move
+    StateSetTickSource(FakeTick);
     StateRegisterUpdate(kGameStateGame, nullptr);
     ASSERT_TRUE(StateSetSaveName(kGameStateGame, "game"));
     StateVariableSetInteger(kGameStateGame, "difficulty", 2);
@@ -106,8 +106,8 @@ class Saves : public ::testing::Test {
   }
   void TearDown() override {
     SavesFree();
-    StateEnd();
     StateSetTickSource(nullptr);
+    StateEnd();
   }
 
   std::string FileOf(int32_t slot) {
