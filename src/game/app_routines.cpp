@@ -36,6 +36,7 @@ void AppRoutinesRegister() {
   ScriptAppObjRoutineRegisterRender("AppRenderAgents", [](const std::string&) { ArcadeRender(); });
   AppRoutinesRegisterAgentsRender();
   AppRoutinesRegisterDialogObjects();
+  AppRoutinesRegisterSavesRender();
   AppRoutinesRegisterAgentsInObject();
   AppRoutinesRegisterDialogInObjects();
   AppRoutinesRegisterFlow();
@@ -43,6 +44,7 @@ void AppRoutinesRegister() {
   AppRoutinesRegisterSound();
   AppRoutinesRegisterAgents();
   AppRoutinesRegisterDialog();
+  AppRoutinesRegisterSaves();
 }
 
 int32_t GameActionAdd(int32_t script, int32_t thread, const std::string& name, int32_t kind, const std::string& detail) {

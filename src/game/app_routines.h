@@ -39,6 +39,9 @@ void AppRoutinesRegisterAgents();
 void AppRoutinesRegisterDialogObjects();
 void AppRoutinesRegisterDialogInObjects();
 void AppRoutinesRegisterDialog();
+// The save games: the two app-object render routines, and the standalone functions.
+void AppRoutinesRegisterSavesRender();
+void AppRoutinesRegisterSaves();
 // Forgets achievements, special features and the cut-scene flags (start-up).
 void AppFlowReset();
 bool AppCutsceneRunning();

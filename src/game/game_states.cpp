@@ -321,9 +321,11 @@ bool GameBackgroundCreate() {
   return true;
 }
 
+bool GameCaptureScreen(imageData& image) { return gStates.capture && gStates.capture(image); }
+
 bool GameBackgroundCapture() {
   imageData shot;
-  if (!gStates.capture || !gStates.capture(shot)) return false;
+  if (!GameCaptureScreen(shot)) return false;
   if (shot.pixels.size() < static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height)) return false;
   ScreenshotBackgroundTint(shot);
   const imageData image = BackgroundFromCapture(shot);

@@ -27,6 +27,9 @@ bool GameStateInitFromScript();
 // it back into the image (GraphicsReadPixels); the game sets it at start.
 using gameCapture = std::function<bool(imageData& image)>;
 void GameSetCapture(gameCapture capture);
+// The current screen through the routine GameSetCapture set; false when there is none or the
+// display could not be read.
+bool GameCaptureScreen(imageData& image);
 // The display's "backgroundFrames" texture, blank and of the design size (1280 x 720), unless it
 // exists; the game makes it at start so screens loaded at any time can show it.
 bool GameBackgroundCreate();
