@@ -67,6 +67,9 @@ class GameRun {
  public:
   // Copies the executable and the archives beside it into `folder`.
   GameRun(const std::string& binary, const std::string& folder);
+  // Runs `program` where it lies (an installed game), with `folder` as its home and working folder.
+  struct inPlace {};
+  GameRun(inPlace, const std::string& program, const std::string& folder) : folder_(folder), program_(program) {}
   ~GameRun();
   // Starts it with DISPLAY, HOME=folder and the extra environment.
   bool Start(const std::string& display, const std::vector<std::string>& arguments,
