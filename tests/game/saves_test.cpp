@@ -248,7 +248,13 @@ TEST_F(Saves, ASaveLoadsBackVariablesClockAndAgents) {
   StateVariableSetText(kGameStateGame, "door", "open");
   StateChange(kGameStateGame);
   gTick += 3725000;
+  AgentAdd("Bram", 0);
+  AgentSetPosition("Bram", 300, 410);
+  AgentSetDirection("Bram", 1);
+  AgentInventoryAdd("Bram", "Shears", "Bin\\Items\\Shears.tga");
+  AgentAdd("Crow", 0);
   const std::vector<agentRecord> agents = AgentsSnapshot();
+  ASSERT_EQ(agents.size(), 2u);
   ASSERT_TRUE(SaveGameWrite("", "to load", 10, "", nullptr));
   StateVariableSetText(kGameStateGame, "door", "shut");
   StateVariableSetInteger(kGameStateGame, "difficulty", 1);
@@ -270,6 +276,11 @@ TEST_F(Saves, ASaveLoadsBackVariablesClockAndAgents) {
     EXPECT_EQ(restored[i].direction, agents[i].direction);
     EXPECT_EQ(restored[i].items.size(), agents[i].items.size());
   }
+  EXPECT_EQ(restored[0].name, "BRAM");
+  EXPECT_EQ(restored[0].direction, 1);
+  ASSERT_EQ(restored[0].items.size(), 1u);
+  EXPECT_EQ(restored[0].items[0].name, "SHEARS");
+  EXPECT_EQ(restored[0].items[0].pictureFile, "Bin\\Items\\Shears.tga");
 
   tftest::LogCapture log;
   EXPECT_FALSE(SaveGameLoad(0)) << "no autosave";
