@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -27,6 +28,10 @@ Display* AsDisplay(void* display) { return static_cast<Display*>(display); }
 // The program's windows come and go while the test looks at them: a window that vanished between
 // two requests is no reason for Xlib's default handler to end the test process.
 int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+// In a child before it runs its program: a test killed on its time limit never runs its
+// destructors, and its game or X server would otherwise run on for good.
+void DieWithTheTest() { prctl(PR_SET_PDEATHSIG, SIGKILL); }
 
 // Ends a child: politely first, then for good.
 void Stop(pid_t pid) {
@@ -68,6 +73,7 @@ XvfbServer::XvfbServer(const std::string& screen) {
   if (pipe(fds) != 0) return;
   pid_ = fork();
   if (pid_ == 0) {
+    DieWithTheTest();
     close(fds[0]);
     const int quiet = open("/dev/null", O_WRONLY);
     dup2(quiet, 1);
@@ -217,6 +223,7 @@ bool GameRun::Start(const std::string& display, const std::vector<std::string>& 
   pid_ = fork();
   if (pid_ < 0) return false;
   if (pid_ == 0) {
+    DieWithTheTest();
     if (chdir(folder_.c_str()) != 0) _exit(126);
     if (display.empty()) unsetenv("DISPLAY");
     else setenv("DISPLAY", display.c_str(), 1);
