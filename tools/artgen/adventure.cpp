@@ -294,18 +294,19 @@ bool DrawAdventure(const std::string& images, const std::string& interface) {
 
   // The guide's frames: standing, then his left hand raised and waved to and fro; the sheet
   // plays them with his feet (the sprite point) where he stands and his head marked for the
-  // dialog bubbles. The last frame holds, which ends the animation.
+  // dialog bubbles. The last frame holds, which ends the animation. Lines end in CR LF, as the
+  // game's sheet reader expects.
   const double waves[] = {0, 0.75, 1, 0.8};
   for (int k = 0; k < 4; ++k) Guide(guide + "Guide " + std::to_string(k + 1) + ".tga", waves[k]);
   const int frames[] = {1, 2, 3, 4, 3, 4, 2, 1};
   std::ofstream sheet(guide + "Guide Wave.txt", std::ios::binary);
-  sheet << "1.0\n" << std::size(frames) << "\n";
+  sheet << "1.0\r\n" << std::size(frames) << "\r\n";
   for (size_t k = 0; k < std::size(frames); ++k) {
     const bool last = k + 1 == std::size(frames);
-    sheet << "Guide " << frames[k] << ".tga\n3\n";
-    sheet << "sprite=" << static_cast<int>(kGuideX) << "," << static_cast<int>(kGuideFoot) << "\n";
-    sheet << "head=" << static_cast<int>(kGuideHead.x) << "," << static_cast<int>(kGuideHead.y) << "\n";
-    sheet << "repeat=" << (last ? -1 : k == 0 ? 2 : 1) << "\n";
+    sheet << "Guide " << frames[k] << ".tga\r\n3\r\n";
+    sheet << "sprite=" << static_cast<int>(kGuideX) << "," << static_cast<int>(kGuideFoot) << "\r\n";
+    sheet << "head=" << static_cast<int>(kGuideHead.x) << "," << static_cast<int>(kGuideHead.y) << "\r\n";
+    sheet << "repeat=" << (last ? -1 : k == 0 ? 2 : 1) << "\r\n";
   }
   sheet.close();
   if (!sheet) {
