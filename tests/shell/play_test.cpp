@@ -177,11 +177,12 @@ TEST_F(Play, BriefingThenSavingFromThePauseAndContinuingFromTheMenu) {
   Click(640, 294);  // Play: no save yet, so no Continue above it
   ASSERT_TRUE(Entered("Scripts\\game.vmc", 1)) << ReadFile(log_);
 
-  // Bram walks in and waves, then offers three questions in bubbles right of his head.
-  Pause(4500);
+  // Bram walks in and waves, then offers three questions in bubbles right of his head (about
+  // 70 frames: generous, for a busy machine's frame rate).
+  Pause(9000);
   Shot("briefing");
   Click(330, 458);  // "How do I play?"
-  Pause(600);
+  Pause(1500);
   Shot("briefing-answer");
   EXPECT_FALSE(FileExists(dir_ / "autosave.sav")) << "no autosave during the briefing";
   Click(330, 580);  // "Let's go!"
