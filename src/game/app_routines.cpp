@@ -34,9 +34,17 @@ void AppRegister(const char* name, std::function<void(const appCall&)> routine) 
 
 void AppRoutinesRegister() {
   ScriptAppObjRoutineRegisterRender("AppRenderAgents", [](const std::string&) { ArcadeRender(); });
+  AppRoutinesRegisterAgentsRender();
+  AppRoutinesRegisterDialogObjects();
+  AppRoutinesRegisterSavesRender();
+  AppRoutinesRegisterAgentsInObject();
+  AppRoutinesRegisterDialogInObjects();
   AppRoutinesRegisterFlow();
   AppRoutinesRegisterArcade();
   AppRoutinesRegisterSound();
+  AppRoutinesRegisterAgents();
+  AppRoutinesRegisterDialog();
+  AppRoutinesRegisterSaves();
 }
 
 int32_t GameActionAdd(int32_t script, int32_t thread, const std::string& name, int32_t kind, const std::string& detail) {
@@ -49,11 +57,22 @@ int32_t GameActionAdd(int32_t script, int32_t thread, const std::string& name, i
   return gNextAction++;
 }
 
-void GameActionRemove(int32_t kind, const std::string& detail) {
-  for (stackData& s : gStacks) {
-    std::erase_if(s.actions, [&](const actionData& a) { return a.kind == kind && a.detail == detail; });
-  }
+namespace {
+
+template <typename Match>
+void RemoveActions(Match match) {
+  for (stackData& s : gStacks) std::erase_if(s.actions, match);
   std::erase_if(gStacks, [](const stackData& s) { return s.actions.empty(); });
+}
+
+}  // namespace
+
+void GameActionRemove(int32_t kind, const std::string& detail) {
+  RemoveActions([&](const actionData& a) { return a.kind == kind && a.detail == detail; });
+}
+
+void GameActionRemoveNamed(int32_t kind, const std::string& name) {
+  RemoveActions([&](const actionData& a) { return a.kind == kind && a.name == name; });
 }
 
 bool GameActionsPending(int32_t script, int32_t thread) {

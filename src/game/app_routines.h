@@ -31,16 +31,32 @@ void AppRoutinesRegister();
 void AppRoutinesRegisterFlow();
 void AppRoutinesRegisterArcade();
 void AppRoutinesRegisterSound();
+// The agents' and inventories' routines, in their three kinds (app_routines_agents.cpp).
+void AppRoutinesRegisterAgentsRender();
+void AppRoutinesRegisterAgentsInObject();
+void AppRoutinesRegisterAgents();
+// The dialog options' render routine, their in-object routine and their standalone functions.
+void AppRoutinesRegisterDialogObjects();
+void AppRoutinesRegisterDialogInObjects();
+void AppRoutinesRegisterDialog();
+// The save games: the two app-object render routines, and the standalone functions.
+void AppRoutinesRegisterSavesRender();
+void AppRoutinesRegisterSaves();
 // Forgets achievements, special features and the cut-scene flags (start-up).
 void AppFlowReset();
 bool AppCutsceneRunning();
 // Closes the configuration screen's test sounds (shutdown).
 void AppConfigSoundsClose();
 
-// The game's action list: lasting things (sounds) a thread started, by (script, thread).
+// The game's action list: lasting things (animations, walks, sounds) a thread started, by
+// (script, thread).
+inline constexpr int32_t kActionAnimation = 1;
+inline constexpr int32_t kActionWalk = 3;
 inline constexpr int32_t kActionSound = 4;
 int32_t GameActionAdd(int32_t script, int32_t thread, const std::string& name, int32_t kind, const std::string& detail);
 // Removes every action of that kind and detail.
 void GameActionRemove(int32_t kind, const std::string& detail);
+// Removes every action of that kind and name (agents name their animations and walks).
+void GameActionRemoveNamed(int32_t kind, const std::string& name);
 bool GameActionsPending(int32_t script, int32_t thread);
 void GameActionsClear();

@@ -20,8 +20,8 @@ struct flowValues {
   std::vector<std::string> achievements;
   std::vector<std::string> specialFeatures;
   bool cutscene = false;
-  bool skipRequested = false;
-  bool skipping = false;  // nothing sets it: a skip request is only recorded
+  // A skip request holds until the cut scene ends, so every registered thread that asks sees it.
+  bool skipping = false;
   std::vector<std::pair<int32_t, int32_t>> cutsceneThreads;
 };
 
@@ -82,7 +82,7 @@ void AppRoutinesRegisterFlow() {
     gFlow.cutsceneThreads.clear();
   });
   AppRegister("AppCutsceneRegisterThread", [](const appCall& c) { gFlow.cutsceneThreads.emplace_back(c.script, c.thread); });
-  AppRegister("AppCutsceneSkip", [](const appCall&) { gFlow.skipRequested = true; });
+  AppRegister("AppCutsceneSkip", [](const appCall&) { gFlow.skipping = true; });
   AppRegister("AppCutsceneSkipping", [](const appCall& c) { c.SetBool(1, gFlow.skipping); });
   AppRegister("AppGetDisplayId", [](const appCall& c) { c.Set(1, GameDisplayId()); });
   AppRegister("AppGetResolution", [](const appCall& c) {

@@ -180,6 +180,8 @@ void ArcadeReset() {
 
 void ArcadeResetLevel() { gArcade.level = 0; }
 
+void ArcadeSetLevel(int32_t level) { gArcade.level = level > 0 ? level : 0; }
+
 void ArcadeLevelStart() {
   const int32_t level = gArcade.level;
   gArcade.drops.clear();

@@ -41,6 +41,9 @@ void ArcadeImagesFree();
 void ArcadeReset();
 // Level 0 again (the next level start builds level 0's buildings).
 void ArcadeResetLevel();
+// The level number ArcadeLevel reports, as a restored game had it (negative numbers count as 0).
+// The next level start builds level `level`'s buildings and counts up to level + 1.
+void ArcadeSetLevel(int32_t level);
 // Entering the game screen: new buildings for the current level, then the level goes up by one
 // and hits and shots start from 0.
 void ArcadeLevelStart();

@@ -11,6 +11,7 @@
 #include "game/arcade.h"
 #include "game/game_states.h"
 #include "game/high_scores.h"
+#include "game/saves.h"
 #include "graphics/font.h"
 #include "graphics/graphics.h"
 #include "graphics/model.h"
@@ -71,12 +72,14 @@ void RunDataStart(int32_t display) {
   AppFlowReset();
   ArcadeReset();
   GameRandomSeed(UtilTickCount());
+  SavesScan(UtilUserDataFolder(), display);
 }
 
 void RunDataFree() {
   ArcadeImagesFree();
   GameLastingDataFree();
   AppConfigSoundsClose();
+  SavesFree();
 }
 
 }  // namespace

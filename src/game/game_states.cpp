@@ -7,8 +7,10 @@
 #include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
+#include "game/agents.h"
 #include "game/app_routines.h"
 #include "game/arcade.h"
+#include "game/bubbles.h"
 #include "game/game.h"
 #include "game/game_sounds.h"
 #include "game/key_text.h"
@@ -259,6 +261,10 @@ void GameLastingDataFree() {
   MusicFreeAll();
   GameSoundsClear();
   GameActionsClear();
+  AgentsClear();
+  ConceptArtFree();
+  DialogOptionsFree();
+  BubblesFree();
 }
 
 bool GameStateInitFromScript() {
@@ -315,9 +321,11 @@ bool GameBackgroundCreate() {
   return true;
 }
 
+bool GameCaptureScreen(imageData& image) { return gStates.capture && gStates.capture(image); }
+
 bool GameBackgroundCapture() {
   imageData shot;
-  if (!gStates.capture || !gStates.capture(shot)) return false;
+  if (!GameCaptureScreen(shot)) return false;
   if (shot.pixels.size() < static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height)) return false;
   ScreenshotBackgroundTint(shot);
   const imageData image = BackgroundFromCapture(shot);

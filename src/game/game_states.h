@@ -18,7 +18,7 @@ void GameScriptsUnload();
 int32_t GameScreenScript(int32_t state);
 // The state that was current before the last change to the quit state; the main menu when none.
 int32_t GameStateBeforeQuit();
-// Frees the music, the game's sound list and the action list.
+// Frees the music, the game's sound list, the action list, the dialog options and the bubble sets.
 void GameLastingDataFree();
 // Frees the game's lasting data, then loads the game-start script and unloads it again. False
 // (logged, and the fatal state asked for) when it does not load.
@@ -27,6 +27,9 @@ bool GameStateInitFromScript();
 // it back into the image (GraphicsReadPixels); the game sets it at start.
 using gameCapture = std::function<bool(imageData& image)>;
 void GameSetCapture(gameCapture capture);
+// The current screen through the routine GameSetCapture set; false when there is none or the
+// display could not be read.
+bool GameCaptureScreen(imageData& image);
 // The display's "backgroundFrames" texture, blank and of the design size (1280 x 720), unless it
 // exists; the game makes it at start so screens loaded at any time can show it.
 bool GameBackgroundCreate();

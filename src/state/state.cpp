@@ -13,6 +13,7 @@
 #include "core/ids.h"
 #include "core/log.h"
 #include "core/util.h"
+#include "data/data_file.h"
 #include "state/state_internal.h"
 
 namespace {
@@ -279,6 +280,13 @@ void StateResetTime(int32_t id) {
   state->startTick = Clock();
 }
 
+void StateSetTime(int32_t id, int32_t milliseconds) {
+  stateDef* state = FindState(id);
+  if (state == nullptr) return;
+  state->accumulated = static_cast<uint32_t>(milliseconds);
+  state->startTick = Clock();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Save names and variables
 
@@ -403,6 +411,126 @@ bool StateSave(const std::string& fileName, const stateSaveWriter& writer) {
   if (!save.ok() || !FileReplaceWrite(fileName, out.Data())) {
     LogError("StateSave - Unable to write file \"" + fileName + "\".");
     return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading save files back. Every length and count is checked against the bytes that remain
+// before it is used, so a damaged file fails as a whole and allocates nothing it does not hold.
+
+namespace {
+
+// A text as StateSave writes it: int32 length, then the bytes.
+bool ReadText(ByteReader& in, std::string& text) {
+  const int32_t length = in.I32();
+  if (in.Failed() || length < 0 || static_cast<size_t>(length) > in.Remaining()) return false;
+  text = in.Text(static_cast<size_t>(length));
+  return !in.Failed();
+}
+
+bool ReadVariable(ByteReader& in, stateVar& variable) {
+  if (!ReadText(in, variable.name)) return false;
+  variable.name = UtilUpper(variable.name);  // as the store keeps names, whoever wrote the file
+  variable.kind = in.U8();
+  switch (variable.kind) {
+    case kStateVarBoolean:
+      variable.boolean = in.U8() != 0;
+      break;
+    case kStateVarInteger:
+      variable.integer = in.I32();
+      break;
+    case kStateVarText:
+      if (!ReadText(in, variable.text)) return false;
+      break;
+    default:
+      return false;  // the store holds no other kinds, so no save has them
+  }
+  return !in.Failed();
+}
+
+bool ReadStateRecord(ByteReader& in, stateSavedState& state) {
+  if (!ReadText(in, state.saveName)) return false;
+  const int32_t count = in.I32();
+  // A variable takes at least 4 (name length) + 1 (kind) + 1 (value) bytes.
+  if (in.Failed() || count < 0 || static_cast<size_t>(count) > in.Remaining() / 6) return false;
+  state.variables.resize(static_cast<size_t>(count));
+  for (stateVar& variable : state.variables) {
+    if (!ReadVariable(in, variable)) return false;
+  }
+  return in.AtEnd();
+}
+
+// The body of a block: its int32 length, bounded by what the file still holds.
+bool ReadBody(ByteReader& in, ByteReader& body) {
+  const int32_t length = in.I32();
+  if (in.Failed() || length < 0 || static_cast<size_t>(length) > in.Remaining()) return false;
+  body = ByteReader(in.Here(), static_cast<size_t>(length));
+  in.Skip(static_cast<size_t>(length));
+  return true;
+}
+
+}  // namespace
+
+bool StateSaveRead(const uint8_t* data, size_t size, stateSaveContents& contents, std::string& problem) {
+  contents = stateSaveContents{};
+  ByteReader in(data, size);
+  const int32_t version = in.I32();
+  if (in.Failed() || version != 1) {
+    problem = "version " + std::to_string(version) + " is not 1";
+    return false;
+  }
+  while (!in.AtEnd()) {
+    char tag[3] = {};
+    in.Bytes(tag, 3);
+    ByteReader body(nullptr, 0);
+    if (in.Failed() || !ReadBody(in, body)) {
+      problem = "a block is cut short";
+      return false;
+    }
+    const std::string name(tag, 3);
+    if (name == "STA") {
+      while (!body.AtEnd()) {
+        ByteReader record(nullptr, 0);
+        stateSavedState state;
+        if (!ReadBody(body, record) || !ReadStateRecord(record, state)) {
+          problem = "a state record is damaged";
+          return false;
+        }
+        contents.states.push_back(std::move(state));
+      }
+    } else if (name == "APP" && !contents.hasApp) {
+      contents.hasApp = true;
+      contents.app.assign(body.Here(), body.Here() + body.Size());
+    }
+  }
+  return true;
+}
+
+bool StateLoad(const std::string& fileName, const stateLoadReader& reader) {
+  std::vector<uint8_t> bytes;
+  if (!DataFileReadAll(fileName, bytes)) {
+    LogError("StateLoad - Unable to open file \"" + fileName + "\".");
+    return false;
+  }
+  stateSaveContents contents;
+  std::string problem;
+  if (!StateSaveRead(bytes.data(), bytes.size(), contents, problem)) {
+    LogError("StateLoad - File \"" + fileName + "\" is damaged: " + problem + ".");
+    return false;
+  }
+  ByteReader app(contents.app);
+  if (reader && !reader(app)) {
+    LogError("StateLoad - File \"" + fileName + "\" has a damaged application block.");
+    return false;
+  }
+  for (stateSavedState& saved : contents.states) {
+    for (const auto& state : gStore.states) {
+      if (!state->saveName.empty() && state->saveName == UtilUpper(saved.saveName)) {
+        state->variables = std::move(saved.variables);
+        break;
+      }
+    }
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/bytes.h"
 
@@ -64,6 +65,9 @@ void StateResume();
 int32_t StateGetTime(int32_t id);
 // Sets the state's clock to 0; a running clock keeps running from there.
 void StateResetTime(int32_t id);
+// Sets the state's clock to `milliseconds` (a restored game's play time); a running clock keeps
+// running from there. Nothing for an unknown id.
+void StateSetTime(int32_t id, int32_t milliseconds);
 // Sets the routine asked before every change; an empty routine removes it.
 void StateSetGuard(stateGuardRoutine guard);
 
@@ -91,3 +95,26 @@ void StateVariableSetText(int32_t id, const std::string& name, const std::string
 // replaced whole: a save that fails leaves the previous file as it was. False with a log line
 // when the file cannot be created (no such folder, not a file) or written.
 bool StateSave(const std::string& fileName, const stateSaveWriter& writer);
+
+// What a save file holds, read without trusting it: every named state's variables from the
+// "STA" block and the body of the first "APP" block. Blocks of other tags are skipped.
+struct stateSavedState {
+  std::string saveName;
+  std::vector<stateVar> variables;
+};
+struct stateSaveContents {
+  std::vector<stateSavedState> states;
+  bool hasApp = false;
+  std::vector<uint8_t> app;
+};
+// Reads a save file's bytes. False, with what is wrong in `problem` (nothing is logged, so that a
+// caller reading many files writes one line per file), when the version is not 1 or any length
+// or count reaches past what the bytes still hold.
+bool StateSaveRead(const uint8_t* data, size_t size, stateSaveContents& contents, std::string& problem);
+// Given the "APP" body; false when it is damaged, which cancels the load.
+using stateLoadReader = std::function<bool(ByteReader& app)>;
+// Loads a save file written by StateSave: the file is read whole and checked, the reader is given
+// the "APP" body, and only when both succeed does every state whose save name is in the file get
+// its variables replaced by the stored ones (states not in the file, and names no state has, are
+// left alone). False with one log line and nothing changed for a missing or damaged file.
+bool StateLoad(const std::string& fileName, const stateLoadReader& reader);

@@ -439,3 +439,71 @@ TEST_F(stateSaves, SaveThatFailsPartWayKeepsThePreviousSave) {
 }
 
 }  // namespace
+
+namespace {
+
+// A save loaded back replaces the named states' variables, hands over the application block and
+// sets no state it does not name; every cut-short prefix and a lying length fail with one line
+// and change nothing.
+TEST_F(stateSaves, LoadRestoresNamedStatesAndRefusesDamagedFilesWhole) {
+  StateRegisterUpdate(3, nullptr);
+  StateRegisterUpdate(5, nullptr);
+  ASSERT_TRUE(StateSetSaveName(3, "game"));
+  StateVariableSetInteger(3, "difficulty", 2);
+  StateVariableSetText(3, "door", "open");
+  StateVariableSetBool(3, "lit", true);
+  StateVariableSetInteger(5, "unsaved", 7);
+  const std::string path = dir_ / "savegame1.sav";
+  ASSERT_TRUE(StateSave(path, [](ByteWriter& out, const std::string&) { out.Text("xyz"); }));
+
+  StateVariableSetInteger(3, "difficulty", 3);
+  StateVariableSetInteger(3, "added later", 1);
+  StateVariableSetInteger(5, "unsaved", 8);
+  std::string app;
+  ASSERT_TRUE(StateLoad(path, [&](ByteReader& in) {
+    app = in.Text(in.Remaining());
+    return true;
+  }));
+  EXPECT_EQ(app, "xyz");
+  EXPECT_EQ(StateVariableGetInteger(3, "difficulty"), 2);
+  std::string door;
+  EXPECT_TRUE(StateVariableGetText(3, "Door", door));
+  EXPECT_EQ(door, "open");
+  EXPECT_TRUE(StateVariableGetBool(3, "lit"));
+  EXPECT_EQ(StateVariableGet(3, "added later").kind, kStateVarEmpty) << "the state's variables are the file's";
+  EXPECT_EQ(StateVariableGetInteger(5, "unsaved"), 8) << "an unnamed state is not in the file";
+
+  // A reader that finds its block damaged cancels the load.
+  StateVariableSetInteger(3, "difficulty", 1);
+  EXPECT_FALSE(StateLoad(path, [](ByteReader&) { return false; }));
+  EXPECT_EQ(StateVariableGetInteger(3, "difficulty"), 1);
+
+  const std::string whole = ReadFile(path);
+  stateSaveContents contents;
+  std::string problem;
+  for (size_t size = 0; size < whole.size(); ++size) {
+    // The APP block's own length is all a prefix inside it can break.
+    const bool read = StateSaveRead(reinterpret_cast<const uint8_t*>(whole.data()), size, contents, problem);
+    EXPECT_FALSE(read && contents.app == std::vector<uint8_t>({'x', 'y', 'z'}))
+        << size;
+  }
+  ASSERT_TRUE(tftest::WriteFile(path, whole.substr(0, 20)));
+  EXPECT_FALSE(StateLoad(path, nullptr));
+  std::string lying = whole;
+  lying[8] = '\x7f';  // the STA length now claims far more than the file holds
+  ASSERT_TRUE(tftest::WriteFile(path, lying));
+  EXPECT_FALSE(StateLoad(path, nullptr));
+  EXPECT_FALSE(StateLoad(dir_ / "missing.sav", nullptr));
+  EXPECT_EQ(StateVariableGetInteger(3, "difficulty"), 1);
+  const Strings errors = LoggedErrors();
+  ASSERT_EQ(errors.size(), 5u) << "one line each, after the missing variable's";
+  EXPECT_EQ(errors[2], "Error: StateLoad - File \"" + path + "\" is damaged: a block is cut short.");
+
+  // The clock of a restored game continues from its play time.
+  StateChange(3);
+  StateSetTime(3, 3725000);
+  gTick += 500;
+  EXPECT_EQ(StateGetTime(3), 3725500);
+}
+
+}  // namespace
