@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "shell/startup_fixture.h"
@@ -67,17 +68,35 @@ class Play : public Startup {
     fs::copy_file(next, fs::path(PLAY_SHOTS) / (name + ".bmp"), fs::copy_options::overwrite_existing);
   }
 
+  // The program started with these settings, once its main menu has drawn its first frame.
+  std::unique_ptr<GameRun> StartAtTheMenu(const std::string& settings) {
+    WriteFile(dir_ / "settings.ini", settings);
+    auto game = Prepare(dir_);
+    EXPECT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
+    EXPECT_TRUE(Entered("Scripts\\main.vmc", 1)) << ReadFile(log_);
+    EXPECT_TRUE(Said(kFirstFrame, 1, kStartMs));
+    return game;
+  }
+
+  // Back in the menu for the n-th time: Quit (below Continue, as there is a save by then) ends
+  // the program cleanly, with no error in its log.
+  void QuitFromTheMenu(GameRun& game, int n) {
+    ASSERT_TRUE(Entered("Scripts\\main.vmc", n)) << ReadFile(log_);
+    Pause(500);
+    Click(640, 612);
+    EXPECT_EQ(game.Wait(kStartMs), 0) << ReadFile(dir_ / "output.txt");
+    const std::string log = ReadFile(log_);
+    EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
+  }
+
   TempDir dir_;
   std::string log_ = dir_ / "results.log";
   int shots_ = 0;
 };
 
 TEST_F(Play, FromTheMenuThroughTwoLevelsAndTheHighScoresToQuit) {
-  WriteFile(dir_ / "settings.ini", "[Video]\nWidth=1280\nHeight=720\nBPP=32\nFullscreen=No\n[Audio]\nMusic Volume=80\n");
-  auto game = Prepare(dir_);
-  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
-  ASSERT_TRUE(Entered("Scripts\\main.vmc", 1)) << ReadFile(log_);
-  ASSERT_TRUE(Said(kFirstFrame, 1, kStartMs));
+  auto game = StartAtTheMenu("[Video]\nWidth=1280\nHeight=720\nBPP=32\nFullscreen=No\n[Audio]\nMusic Volume=80\n");
+  if (HasFailure()) return;
   Pause(1500);
   Shot("menu");
 
@@ -151,13 +170,7 @@ TEST_F(Play, FromTheMenuThroughTwoLevelsAndTheHighScoresToQuit) {
   Pause(3000);
   Shot("credits");
   Click(1150, 666);  // Back
-  ASSERT_TRUE(Entered("Scripts\\main.vmc", 3)) << ReadFile(log_);
-  Pause(500);
-  Click(640, 612);  // Quit
-  EXPECT_EQ(game->Wait(kStartMs), 0) << ReadFile(dir_ / "output.txt");
-
-  const std::string log = ReadFile(log_);
-  EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
+  QuitFromTheMenu(*game, 3);
   const std::string settings = ReadFile(dir_ / "settings.ini");
   EXPECT_NE(settings.find("Name 1=Tester"), std::string::npos) << settings;
   EXPECT_EQ(settings.find("Music Volume=80"), std::string::npos) << "the slider moved: " << settings;
@@ -168,11 +181,8 @@ TEST_F(Play, FromTheMenuThroughTwoLevelsAndTheHighScoresToQuit) {
 // under a typed name, then back in the menu Continue lists the save with the autosave and
 // resumes the saved level with its score.
 TEST_F(Play, BriefingThenSavingFromThePauseAndContinuingFromTheMenu) {
-  WriteFile(dir_ / "settings.ini", "[Video]\nWidth=1280\nHeight=720\nBPP=32\nFullscreen=No\n");
-  auto game = Prepare(dir_);
-  ASSERT_TRUE(game->Start(server_->display(), {"-userdatainapp", "-trace"}));
-  ASSERT_TRUE(Entered("Scripts\\main.vmc", 1)) << ReadFile(log_);
-  ASSERT_TRUE(Said(kFirstFrame, 1, kStartMs));
+  auto game = StartAtTheMenu("[Video]\nWidth=1280\nHeight=720\nBPP=32\nFullscreen=No\n");
+  if (HasFailure()) return;
   Pause(1000);
   Click(640, 294);  // Play: no save yet, so no Continue above it
   ASSERT_TRUE(Entered("Scripts\\game.vmc", 1)) << ReadFile(log_);
@@ -216,12 +226,7 @@ TEST_F(Play, BriefingThenSavingFromThePauseAndContinuingFromTheMenu) {
   X("key Escape");
   Pause(300);
   Click(640, 492);  // Main Menu
-  ASSERT_TRUE(Entered("Scripts\\main.vmc", 3)) << ReadFile(log_);
-  Pause(500);
-  Click(640, 612);  // Quit
-  EXPECT_EQ(game->Wait(kStartMs), 0) << ReadFile(dir_ / "output.txt");
-  const std::string log = ReadFile(log_);
-  EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
+  QuitFromTheMenu(*game, 3);
 }
 
 }  // namespace
