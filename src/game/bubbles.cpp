@@ -405,8 +405,11 @@ void DialogOptionsRender(int32_t cameraX, int32_t cameraY) {
     ModelSetPosition(bubble.mesh, static_cast<float>(x), static_cast<float>(y), kDepth);
     ModelRender(bubble.mesh);
     if (font == kNoId) continue;
+    // The interface font is shared: its colour goes back to what its other users set.
+    const uint32_t colour = FontGetColor(font);
     FontSetColor(font, 0xFF000000u);
     for (const line& l : bubble.lines) FontDrawText(font, l.x + x, l.y + y, 0, l.text);
+    FontSetColor(font, colour);
   }
 }
 
