@@ -28,7 +28,8 @@ TEST(Content, TheArchiveHoldsEveryFileTheBuildMakes) {
   EXPECT_GT(count, 40) << "the list of content files is short";
   for (const char* name : {"Bin\\Scripts\\main.vmc", "Bin\\Interface\\Credits\\Scripts\\credits.vmc", "Bin\\gameStart.vmc",
                            "Bin\\Fonts\\Military.fot", "Bin\\Audio\\SFX\\Spray.ogg", "Bin\\Audio\\SFX\\Crumbling.ogg",
-                           "Bin\\Images\\Weed Tile.tga", "Bin\\Images\\splash.tga"}) {
+                           "Bin\\Images\\Weed Tile.tga", "Bin\\Images\\splash.tga", "Bin\\Images\\Guide\\Guide Wave.txt",
+                           "Bin\\Interface\\Bubbles\\Speech Tail Point Right Top.tga"}) {
     EXPECT_NE(listed.out.find(std::string(name) + "\t"), std::string::npos) << name;
   }
 }
@@ -51,10 +52,17 @@ TEST(Content, EveryScreenCompilesDisassemblesAndRunsWithoutAnError) {
        {"--move", "10", "640", "368", "--press", "12", "--release", "13", "--move", "20", "642", "350", "--press", "22",
         "--release", "23", "--move", "30", "640", "588", "--press", "32", "--release", "33", "--move", "40", "640", "442",
         "--press", "42", "--release", "43"}},
-      // A level: drops fired, the pause panel opened and closed.
+      // A level after the briefing (Escape skips it): drops fired, the pause panel opened and closed.
       {"game", "Bin/Scripts/game.vmc",
-       {"--move", "5", "200", "400", "--press", "10", "--release", "11", "--post", "20", "2", " ", "--post", "40", "2",
+       {"--post", "2", "2", "ESCAPE", "--move", "5", "200", "400", "--press", "10", "--release", "11", "--post", "20", "2", " ", "--post", "40", "2",
         "PAUSE", "--post", "60", "2", "PAUSE"}},
+      // A new game's first level: Bram's first question clicked in its bubble, the briefing ended
+      // by Enter, a drop fired, then the pause panel's Save Game with a name typed and entered.
+      {"game", "Bin/Scripts/game.vmc",
+       {"--move", "108", "330", "458", "--press", "110", "--release", "111", "--post", "118", "2", "ENTER", "--move", "122",
+        "200", "400", "--press", "124", "--release", "125", "--post", "128", "2", "ESCAPE", "--move", "130", "640", "412",
+        "--press", "132", "--release", "133", "--post", "135", "2", "a", "--post", "137", "2", "ENTER", "--post", "140",
+        "2", "ESCAPE"}},
       {"score", "Bin/Scripts/score.vmc", {}},
       // A name typed, corrected and entered.
       {"gameover", "Bin/Scripts/gameover.vmc",

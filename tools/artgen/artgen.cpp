@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   bool ok = art::DrawArcade(images);
   ok = art::DrawScene(images, interface) && ok;
   ok = art::DrawInterface(interface, ARTGEN_TITLE_FONT) && ok;
+  ok = art::DrawAdventure(images, interface) && ok;
   // The Targa writer keeps quiet about a folder it cannot write into; a sample of the files shows it.
   for (const std::string& name : {images + "FloorA.tga", images + "Game Sky.tga", interface + "Icon.tga"}) {
     if (!std::filesystem::exists(name)) {

@@ -325,6 +325,31 @@ void DrawPlate(canvas& c, double x0, double y0, double x1, double y1, double rad
   c.Shape(x0 + rim - 1, y0 + rim - 1, x1 - rim + 1, y1 - rim + 1, inner, face);
 }
 
+void DrawPanel(canvas& c, int seed) {
+  const double w = c.width(), h = c.height();
+  DrawPlate(c, 2, 2, w - 2, h - 2, 24, 4, [=](pt p) {
+    rgba col = Mix(Hex(0x141E3C, 0.9), Hex(0x070A16, 0.92), p.y / h);
+    return Shade(col, 0.95 + 0.1 * Fbm(p.x / 90, p.y / 90, seed, 3));
+  });
+  c.Shape(0, 0, w, h, [=](pt p) { return std::abs(SdRoundBox(p, 13, 13, w - 13, h - 13, 14)) - 0.6; }, Hex(0xFFD700, 0.45));
+}
+
+void CornerVines(canvas& c, double inset, double size, int seed) {
+  vineStyle vine = VineOf(3.4, 0.3, 12, 6, 20, 14, 1.2);
+  for (int corner = 0; corner < 4; ++corner) {
+    const bool right = corner & 1, lower = corner & 2;
+    vine.seed = seed + corner;
+    DrawVine(c, Curve([&](double t) {
+      // Along the top edge, round the corner, down the side, swaying a little.
+      const double a = -kPi * 0.5 - t * kPi * 0.5, bend = size * (1 + 0.06 * std::sin(t * 11));
+      pt p{inset + size + bend * std::cos(a), inset + size + bend * std::sin(a)};
+      if (right) p.x = c.width() - p.x;
+      if (lower) p.y = c.height() - p.y;
+      return p;
+    }, 200), vine);
+  }
+}
+
 rgba Brass(double across, rgba base) {
   across = std::clamp(across, -1.0, 1.0);
   const double round = std::sqrt(1 - across * across);

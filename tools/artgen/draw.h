@@ -84,6 +84,12 @@ class canvas {
 // around it (rim 0 for none), with a thin dark line outside the gold so it reads on light ground.
 void DrawPlate(canvas& c, double x0, double y0, double x1, double y1, double radius, double rim,
                const std::function<rgba(pt)>& face, rgba rimLight = Hex(0xFFE58A), rgba rimDark = Hex(0x8A5A12));
+// The panels' look: blue-black glass of the canvas's size framed in bevelled gold, a thin gold line
+// inside the frame; the seed varies its clouding.
+void DrawPanel(canvas& c, int seed);
+// A thorn vine bent round the panel's top-left corner (`inset` from the edges, bending with
+// radius `size`), mirrored into the other corners; vines seeded from `seed` on.
+void CornerVines(canvas& c, double inset, double size, int seed);
 // A brass cylinder's colour across its width (across -1..1): lit to one side, dark at the edges.
 rgba Brass(double across, rgba base = Hex(0xC99A3A));
 

@@ -16,5 +16,9 @@ bool DrawScene(const std::string& images, const std::string& interface);
 // The title (lettered with the font file), buttons, panel, slider, check box, list cells,
 // pointer and icon.
 bool DrawInterface(const std::string& interface, const std::string& titleFont);
+// The speech bubble set (into interface/Bubbles), the guide's speech plate and the save list's
+// panel and slot frames (into interface), and the guide's frames with their exposure sheet
+// (into images/Guide).
+bool DrawAdventure(const std::string& images, const std::string& interface);
 
 }  // namespace art
