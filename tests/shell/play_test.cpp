@@ -20,14 +20,6 @@ namespace fs = std::filesystem;
 
 constexpr int32_t kLevelMs = 70000;  // a level is at most a minute
 
-// Occurrences of `text` in the file.
-int Count(const std::string& file, const std::string& text) {
-  const std::string all = ReadFile(file);
-  int count = 0;
-  for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) ++count;
-  return count;
-}
-
 class Play : public Startup {
  protected:
   void SetUp() override {
@@ -52,7 +44,7 @@ class Play : public Startup {
 
   // Waits until the log has said `text` `times` times.
   bool Said(const std::string& text, int times, int32_t timeoutMs) {
-    return WaitUntil([&] { return Count(log_, text) >= times; }, timeoutMs);
+    return WaitUntil([&] { return CountInFile(log_, text) >= times; }, timeoutMs);
   }
   bool Entered(const std::string& screen, int times, int32_t timeoutMs = kStartMs) {
     return Said("ScreenEnter - Bin\\" + screen, times, timeoutMs);
@@ -127,7 +119,7 @@ TEST_F(Play, FromTheMenuThroughTwoLevelsAndTheHighScoresToQuit) {
   bool paused = false;
   const bool scored = WaitUntil(
       [&] {
-        if (Count(log_, "ScreenEnter - Bin\\Scripts\\score.vmc") > 0) return true;
+        if (CountInFile(log_, "ScreenEnter - Bin\\Scripts\\score.vmc") > 0) return true;
         Click(kColumns[turn % 4], 420);
         if (++turn == 200 && !paused) {
           Shot("game");
@@ -147,7 +139,7 @@ TEST_F(Play, FromTheMenuThroughTwoLevelsAndTheHighScoresToQuit) {
   ASSERT_TRUE(WaitUntil(
       [&] {
         Click(640, 502);
-        return Count(log_, "ScreenEnter - Bin\\Scripts\\game.vmc") >= 2;
+        return CountInFile(log_, "ScreenEnter - Bin\\Scripts\\game.vmc") >= 2;
       },
       kStartMs))
       << ReadFile(log_);

@@ -53,13 +53,6 @@ std::string CurrentScreen(const std::string& log) {
   return end == std::string::npos || start == std::string::npos ? std::string() : text.substr(start + 1, end - start - 1);
 }
 
-int Count(const std::string& file, const std::string& text) {
-  const std::string all = ReadFile(file);
-  int count = 0;
-  for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) ++count;
-  return count;
-}
-
 class Soak : public Startup {
  protected:
   void SetUp() override {
@@ -96,7 +89,7 @@ TEST_F(Soak, LevelAfterLevelOfRandomInputKeepsMemoryAndFilesFlat) {
   // The run is measured by the clock: each step waits for xdotool.
   const auto step = [&] {
         if (game->Wait(0) != -1) return true;  // ended early: the checks below say so
-        const int levelsNow = Count(log_, "ScreenEnter - Bin\\Scripts\\game.vmc");
+        const int levelsNow = CountInFile(log_, "ScreenEnter - Bin\\Scripts\\game.vmc");
         if (levelsNow > levelsSeen) {
           levelsSeen = levelsNow;
           if (levelsNow >= 2) levels.push_back(Sample(game->pid()));
@@ -136,7 +129,7 @@ TEST_F(Soak, LevelAfterLevelOfRandomInputKeepsMemoryAndFilesFlat) {
   const sample last = Sample(game->pid());
 
   ASSERT_GE(levels.size(), 1u) << "levels begun: " << levelsSeen << "\n" << ReadFile(log_);
-  EXPECT_GT(Count(log_, "ScreenEnter - Bin\\Scripts\\score.vmc") + gameOvers, 0);
+  EXPECT_GT(CountInFile(log_, "ScreenEnter - Bin\\Scripts\\score.vmc") + gameOvers, 0);
   const sample first = levels.front();
   std::string figures;
   for (const sample& s : levels) figures += " " + std::to_string(s.rssKb) + " kB/" + std::to_string(s.fds) + " fds";

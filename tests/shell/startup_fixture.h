@@ -59,4 +59,12 @@ class Startup : public ::testing::Test {
   std::unique_ptr<XClient> x_;
 };
 
+// Occurrences of `text` in the file (log lines the game wrote, for instance).
+inline int CountInFile(const std::string& file, const std::string& text) {
+  const std::string all = ReadFile(file);
+  int count = 0;
+  for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) ++count;
+  return count;
+}
+
 }  // namespace tftest
