@@ -20,25 +20,10 @@ namespace fs = std::filesystem;
 
 constexpr int32_t kLevelMs = 70000;  // a level is at most a minute
 
-class Play : public Startup {
+class Play : public GameSession {
  protected:
-  void SetUp() override {
-    if (!XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
-    // The screen has the game's size, so full screen keeps the window's coordinates.
-    StartServer("1280x720x24");
-  }
-
-  // xdotool on the game's window, named %W in `what` (found again each time: full screen makes
-  // a new one).
-  void X(std::string what) {
-    const XWindowInfo window = WaitForWindow(NotSplash);
-    ASSERT_NE(window.id, 0u);
-    const std::string id = std::to_string(window.id);
-    for (size_t at = what.find("%W"); at != std::string::npos; at = what.find("%W")) what.replace(at, 2, id);
-    const std::string command =
-        "DISPLAY=" + server_->display() + " xdotool windowfocus --sync " + id + " " + what + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << what;
-  }
+  // xdotool on the focused game window, named %W in `what`.
+  void X(const std::string& what) { ASSERT_EQ(OnGameWindow("windowfocus --sync %W " + what), 0) << what; }
   void Click(int x, int y) { X("mousemove --window %W " + std::to_string(x) + " " + std::to_string(y) + " click 1"); }
   void Pause(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -55,8 +56,27 @@ class Startup : public ::testing::Test {
   static bool NotSplash(const XWindowInfo& window) { return !(window.width == 716 && window.height == 541); }
   static bool Splash(const XWindowInfo& window) { return window.width == 716 && window.height == 541; }
 
+  // xdotool with `what`, in which %W names the game's window (found again each time: full screen
+  // makes a new one). Its exit status, or -1 when there is no such window.
+  int OnGameWindow(std::string what) {
+    const XWindowInfo window = WaitForWindow(NotSplash);
+    if (window.id == 0) return -1;
+    const std::string id = std::to_string(window.id);
+    for (size_t at = what.find("%W"); at != std::string::npos; at = what.find("%W")) what.replace(at, 2, id);
+    return std::system(("DISPLAY=" + server_->display() + " xdotool " + what + " >/dev/null 2>&1").c_str());
+  }
+
   std::unique_ptr<XvfbServer> server_;
   std::unique_ptr<XClient> x_;
+};
+
+// Whole games: the screen has the game's size, so full screen keeps the window's coordinates.
+class GameSession : public Startup {
+ protected:
+  void SetUp() override {
+    if (!XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+    StartServer("1280x720x24");
+  }
 };
 
 // Occurrences of `text` in the file (log lines the game wrote, for instance).
