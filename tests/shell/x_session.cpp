@@ -78,9 +78,6 @@ XvfbServer::XvfbServer(const std::string& screen) {
     const int quiet = open("/dev/null", O_WRONLY);
     dup2(quiet, 1);
     dup2(quiet, 2);
-    // The sanitizer suite preloads its runtime and Mesa into the programs under test; the
-    // server is none of them.
-    unsetenv("LD_PRELOAD");
     const std::string fd = std::to_string(fds[1]);
     execl(kXvfb, kXvfb, "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
           static_cast<char*>(nullptr));
