@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -24,8 +25,12 @@ bool Pack(const std::string& archive, const std::string& folder) {
   const char* argv[] = {KVA_TOOL, "pack", archive.c_str(), folder.c_str(), nullptr};
   pid_t pid = 0;
   if (posix_spawn(&pid, KVA_TOOL, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return false;
+  // libFuzzer's timeout alarm interrupts the wait now and then; that is no failure of the tool.
   int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  pid_t waited = 0;
+  do waited = waitpid(pid, &status, 0);
+  while (waited < 0 && errno == EINTR);
+  return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
