@@ -110,8 +110,7 @@ const pt kGuideHead{kGuideX, 100};                 // the middle of his face
 // One part of the figure: its dark outline first, then its fill, so every part is edged where it
 // overlaps the parts behind it.
 void Part(canvas& c, const std::function<double(pt)>& d, const std::function<rgba(pt)>& fill, double line = 2.4) {
-  c.Shape(0, 0, kGuideW, kGuideH, [&](pt p) { return d(p) - line; }, kInk);
-  c.Shape(0, 0, kGuideW, kGuideH, d, fill);
+  c.Inked(0, 0, kGuideW, kGuideH, d, line, kInk, fill);
 }
 void Part(canvas& c, const std::function<double(pt)>& d, rgba fill, double line = 2.4) {
   Part(c, d, [fill](pt) { return fill; }, line);
@@ -234,9 +233,8 @@ void Guide(const std::string& path, double wave) {
   for (int k = 0; k < 3; ++k) {
     const pt stalk{h.x + 20, h.y - 42};
     const double angle = -1.9 + k * 0.55;
-    c.Shape(stalk.x - 30, stalk.y - 30, stalk.x + 30, stalk.y + 30, [&](pt p) { return SdLeaf(p, stalk, angle, 20, 8) - 1.4; }, kInk);
-    c.Shape(stalk.x - 30, stalk.y - 30, stalk.x + 30, stalk.y + 30, [&](pt p) { return SdLeaf(p, stalk, angle, 20, 8); },
-            [&](pt p) { return Mix(Hex(0x8AD860), Hex(0x2E7A30), (p.y - stalk.y + 20) / 24); });
+    c.Inked(stalk.x - 30, stalk.y - 30, stalk.x + 30, stalk.y + 30, [&](pt p) { return SdLeaf(p, stalk, angle, 20, 8); },
+            1.4, kInk, [&](pt p) { return Mix(Hex(0x8AD860), Hex(0x2E7A30), (p.y - stalk.y + 20) / 24); });
   }
   c.Save(path);
 }

@@ -176,6 +176,12 @@ void canvas::Shape(double x0, double y0, double x1, double y1, const std::functi
   Shape(x0, y0, x1, y1, distance, [colour](pt) { return colour; }, soft);
 }
 
+void canvas::Inked(double x0, double y0, double x1, double y1, const std::function<double(pt)>& distance,
+                   double line, rgba ink, const std::function<rgba(pt)>& colour) {
+  Shape(x0, y0, x1, y1, [&](pt p) { return distance(p) - line; }, ink);
+  Shape(x0, y0, x1, y1, distance, colour);
+}
+
 void canvas::Glow(pt centre, double radius, rgba colour) {
   Shape(centre.x - radius, centre.y - radius, centre.x + radius, centre.y + radius,
         [&](pt p) { return SdCircle(p, centre, radius); },

@@ -59,6 +59,9 @@ class canvas {
              const std::function<rgba(pt)>& colour, double soft = 1);
   void Shape(double x0, double y0, double x1, double y1, const std::function<double(pt)>& distance, rgba colour,
              double soft = 1);
+  // The shape in `colour` over an outline `line` pixels wide in `ink`: the drawn parts' look.
+  void Inked(double x0, double y0, double x1, double y1, const std::function<double(pt)>& distance, double line,
+             rgba ink, const std::function<rgba(pt)>& colour);
   // A round glow whose alpha falls off like a bell curve, gone at the radius.
   void Glow(pt centre, double radius, rgba colour);
   // A tube along the path (radius per point): its centre line lit, its edges dark; `grow`

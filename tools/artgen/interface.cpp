@@ -161,8 +161,7 @@ void Button(const std::string& path, int w, int h, look state) {
     const pt m{sx, h / 2.0 + shift};
     const double s = h * 0.09;
     const std::vector<pt> diamond = {{m.x, m.y - s * 1.4}, {m.x + s, m.y}, {m.x, m.y + s * 1.4}, {m.x - s, m.y}};
-    c.Shape(m.x - 10, m.y - 10, m.x + 10, m.y + 10, [&](pt p) { return SdPolygon(p, diamond) - 1.2; }, Hex(0x1A1004));
-    c.Shape(m.x - 10, m.y - 10, m.x + 10, m.y + 10, [&](pt p) { return SdPolygon(p, diamond); },
+    c.Inked(m.x - 10, m.y - 10, m.x + 10, m.y + 10, [&](pt p) { return SdPolygon(p, diamond); }, 1.2, Hex(0x1A1004),
             [&](pt p) { return Mix(rimLight, rimDark, (p.y - m.y + s * 1.4) / (s * 2.8)); });
   }
   c.Save(path);
@@ -298,9 +297,8 @@ void Icon(const std::string& path) {
   for (const auto& run : before) DrawVine(c, run, vine);
   // A leaf sprouting at the top of the vine.
   const pt top = at(1);
-  c.Shape(top.x - 50, top.y - 50, top.x + 50, top.y + 50, [&](pt p) { return SdLeaf(p, top, -0.6, 44, 22) - 2.5; }, Hex(0x07100A));
-  c.Shape(top.x - 50, top.y - 50, top.x + 50, top.y + 50, [&](pt p) { return SdLeaf(p, top, -0.6, 44, 22); },
-          [&](pt p) { return Mix(Hex(0x6CC24A), Hex(0x2A7030), (p.y - top.y + 30) / 40); });
+  c.Inked(top.x - 50, top.y - 50, top.x + 50, top.y + 50, [&](pt p) { return SdLeaf(p, top, -0.6, 44, 22); }, 2.5,
+          Hex(0x07100A), [&](pt p) { return Mix(Hex(0x6CC24A), Hex(0x2A7030), (p.y - top.y + 30) / 40); });
   c.Save(path);
 }
 
