@@ -28,6 +28,16 @@ std::string ByteReader::Text(size_t count) {
   return text;
 }
 
+bool ByteReader::Text32(std::string& text) {
+  const int32_t length = I32();
+  if (failed_ || length < 0 || static_cast<size_t>(length) > Remaining()) {
+    failed_ = true;
+    return false;
+  }
+  text = Text(static_cast<size_t>(length));
+  return true;
+}
+
 void ByteWriter::F32(float value) {
   uint32_t bits;
   std::memcpy(&bits, &value, sizeof bits);

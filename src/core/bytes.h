@@ -54,6 +54,9 @@ class ByteReader {
   bool Bytes(void* out, size_t count);
   // count bytes as a text (shorter, and failed set, past the end).
   std::string Text(size_t count);
+  // A text stored as an int32 byte count, then the bytes. False, with failed set and the text
+  // untouched, for a negative count or one reaching past the end (nothing that large is allocated).
+  bool Text32(std::string& text);
   void Skip(size_t count) {
     if (count > size_ - position_) {
       failed_ = true;
@@ -112,6 +115,11 @@ class ByteWriter {
   }
   void Bytes(const void* data, size_t count);
   void Text(const std::string& text) { Bytes(text.data(), text.size()); }
+  // The text's int32 byte count, then the text (read back by ByteReader::Text32).
+  void Text32(const std::string& text) {
+    I32(static_cast<int32_t>(text.size()));
+    Text(text);
+  }
   // count copies of one byte.
   void Fill(uint8_t value, size_t count) { out_->insert(out_->end(), count, value); }
   // Overwrites 2 or 4 bytes at an earlier position (ignored when they are not all there).

@@ -43,14 +43,9 @@ savesValues gSaves;
 // ---------------------------------------------------------------------------------------------
 // The game's block of a save file
 
-void WriteText(ByteWriter& out, const std::string& text) {
-  out.I32(static_cast<int32_t>(text.size()));
-  out.Text(text);
-}
-
 void WriteApp(ByteWriter& out, const saveData& save, const std::vector<agentRecord>& agents) {
   out.I32(kAppVersion);
-  WriteText(out, save.description);
+  out.Text32(save.description);
   uint64_t bits = 0;
   static_assert(sizeof bits == sizeof save.savedAt);
   std::memcpy(&bits, &save.savedAt, sizeof bits);
@@ -59,30 +54,23 @@ void WriteApp(ByteWriter& out, const saveData& save, const std::vector<agentReco
   out.I32(save.playTime);
   out.I32(save.percent);
   out.I32(save.difficulty);
-  WriteText(out, save.note);
+  out.Text32(save.note);
   out.I32(kSavePictureWidth);
   out.I32(kSavePictureHeight);
   // Each pixel blue, green, red, 0: the little-endian form of 0x00RRGGBB.
   for (const uint32_t pixel : save.picture) out.U32(pixel & 0xFFFFFFu);
   out.I32(static_cast<int32_t>(agents.size()));
   for (const agentRecord& agent : agents) {
-    WriteText(out, agent.name);
+    out.Text32(agent.name);
     out.I32(agent.direction);
     out.I32(agent.x);
     out.I32(agent.y);
     out.I32(static_cast<int32_t>(agent.items.size()));
     for (const agentItemRecord& item : agent.items) {
-      WriteText(out, item.name);
-      WriteText(out, item.pictureFile);
+      out.Text32(item.name);
+      out.Text32(item.pictureFile);
     }
   }
-}
-
-bool ReadText(ByteReader& in, std::string& text) {
-  const int32_t length = in.I32();
-  if (in.Failed() || length < 0 || static_cast<size_t>(length) > in.Remaining()) return false;
-  text = in.Text(static_cast<size_t>(length));
-  return !in.Failed();
 }
 
 enum class appRead { kOk, kDamaged, kNewer };
@@ -93,7 +81,7 @@ appRead ReadApp(ByteReader& in, saveData& save, std::vector<agentRecord>& agents
   const int32_t version = in.I32();
   if (in.Failed() || version < 1) return appRead::kDamaged;
   if (version > kAppVersion) return appRead::kNewer;
-  if (!ReadText(in, save.description)) return appRead::kDamaged;
+  if (!in.Text32(save.description)) return appRead::kDamaged;
   const uint64_t low = in.U32();
   const uint64_t bits = low | (uint64_t{in.U32()} << 32);
   std::memcpy(&save.savedAt, &bits, sizeof bits);
@@ -101,7 +89,7 @@ appRead ReadApp(ByteReader& in, saveData& save, std::vector<agentRecord>& agents
   save.percent = in.I32();
   save.difficulty = in.I32();
   if (in.Failed() || !std::isfinite(save.savedAt) || std::fabs(save.savedAt) > kMaxDays) return appRead::kDamaged;
-  if (version > 1 && !ReadText(in, save.note)) return appRead::kDamaged;
+  if (version > 1 && !in.Text32(save.note)) return appRead::kDamaged;
   const int32_t width = in.I32();
   const int32_t height = in.I32();
   if (in.Failed() || width != kSavePictureWidth || height != kSavePictureHeight ||
@@ -115,7 +103,7 @@ appRead ReadApp(ByteReader& in, saveData& save, std::vector<agentRecord>& agents
   if (in.Failed() || count < 0 || static_cast<size_t>(count) > in.Remaining() / 20) return appRead::kDamaged;
   agents.resize(static_cast<size_t>(count));
   for (agentRecord& agent : agents) {
-    if (!ReadText(in, agent.name)) return appRead::kDamaged;
+    if (!in.Text32(agent.name)) return appRead::kDamaged;
     agent.direction = in.I32();
     agent.x = in.I32();
     agent.y = in.I32();
@@ -123,7 +111,7 @@ appRead ReadApp(ByteReader& in, saveData& save, std::vector<agentRecord>& agents
     if (in.Failed() || items < 0 || static_cast<size_t>(items) > in.Remaining() / 8) return appRead::kDamaged;
     agent.items.resize(static_cast<size_t>(items));
     for (agentItemRecord& item : agent.items) {
-      if (!ReadText(in, item.name) || !ReadText(in, item.pictureFile)) return appRead::kDamaged;
+      if (!in.Text32(item.name) || !in.Text32(item.pictureFile)) return appRead::kDamaged;
     }
   }
   return appRead::kOk;

@@ -109,8 +109,7 @@ class saveBuilder {
       ok_ = false;
       return;
     }
-    out_.I32(static_cast<int32_t>(text.size()));
-    out_.Text(text);
+    out_.Text32(text);
   }
   // Writes a 0 length now and returns its position, for PatchLength once the content is written.
   size_t BeginLength() {
@@ -421,16 +420,8 @@ bool StateSave(const std::string& fileName, const stateSaveWriter& writer) {
 
 namespace {
 
-// A text as StateSave writes it: int32 length, then the bytes.
-bool ReadText(ByteReader& in, std::string& text) {
-  const int32_t length = in.I32();
-  if (in.Failed() || length < 0 || static_cast<size_t>(length) > in.Remaining()) return false;
-  text = in.Text(static_cast<size_t>(length));
-  return !in.Failed();
-}
-
 bool ReadVariable(ByteReader& in, stateVar& variable) {
-  if (!ReadText(in, variable.name)) return false;
+  if (!in.Text32(variable.name)) return false;
   variable.name = UtilUpper(variable.name);  // as the store keeps names, whoever wrote the file
   variable.kind = in.U8();
   switch (variable.kind) {
@@ -441,7 +432,7 @@ bool ReadVariable(ByteReader& in, stateVar& variable) {
       variable.integer = in.I32();
       break;
     case kStateVarText:
-      if (!ReadText(in, variable.text)) return false;
+      if (!in.Text32(variable.text)) return false;
       break;
     default:
       return false;  // the store holds no other kinds, so no save has them
@@ -450,7 +441,7 @@ bool ReadVariable(ByteReader& in, stateVar& variable) {
 }
 
 bool ReadStateRecord(ByteReader& in, stateSavedState& state) {
-  if (!ReadText(in, state.saveName)) return false;
+  if (!in.Text32(state.saveName)) return false;
   const int32_t count = in.I32();
   // A variable takes at least 4 (name length) + 1 (kind) + 1 (value) bytes.
   if (in.Failed() || count < 0 || static_cast<size_t>(count) > in.Remaining() / 6) return false;

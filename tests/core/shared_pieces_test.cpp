@@ -61,6 +61,22 @@ TEST(Bytes, WriterAndReaderAgreeAndTheReaderFailsCleanlyPastTheEnd) {
   seeking.Seek(writer.Size() + 1);
   EXPECT_TRUE(seeking.Failed());
   EXPECT_TRUE(seeking.AtEnd());
+
+  // Counted texts: read back whole; a negative count or one past the end fails and keeps the text.
+  ByteWriter counted;
+  counted.Text32("moss");
+  counted.I32(-1);
+  ByteReader texts(counted.Data());
+  std::string text;
+  EXPECT_TRUE(texts.Text32(text));
+  EXPECT_EQ(text, "moss");
+  EXPECT_FALSE(texts.Text32(text));
+  EXPECT_EQ(text, "moss");
+  EXPECT_TRUE(texts.Failed());
+  counted.Data().resize(7);  // the count says 4 bytes, 3 remain
+  ByteReader cut(counted.Data());
+  EXPECT_FALSE(cut.Text32(text));
+  EXPECT_TRUE(cut.Failed());
 }
 
 TEST(IdRegistry, IdsStartAtOneAndAreNeverGivenTwiceUntilReset) {
