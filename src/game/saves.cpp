@@ -198,6 +198,12 @@ void InsertByTime(saveData save) {
   gSaves.slots.insert(at, std::move(save));
 }
 
+// Slot 0 holds the autosave, listed or not.
+void PutAutosave(saveData save) {
+  FreePicture(gSaves.slots[0]);
+  gSaves.slots[0] = std::move(save);
+}
+
 bool IsAutosave(const std::string& fileName) { return UtilUpper(fileName).find("AUTOSAVE.SAV") != std::string::npos; }
 
 // ---------------------------------------------------------------------------------------------
@@ -258,8 +264,7 @@ bool WriteAndList(saveData save) {
   }
   MakePicture(save);
   if (IsAutosave(save.fileName)) {
-    FreePicture(gSaves.slots[0]);
-    gSaves.slots[0] = std::move(save);
+    PutAutosave(std::move(save));
     return true;
   }
   const std::string upper = UtilUpper(save.fileName);
@@ -299,8 +304,7 @@ void SavesScan(const std::string& folder, int32_t display) {
     if (!ReadSlot(folder + name, save, damaged)) continue;
     MakePicture(save);
     if (UtilUpper(name) == "AUTOSAVE.SAV") {
-      FreePicture(gSaves.slots[0]);
-      gSaves.slots[0] = std::move(save);
+      PutAutosave(std::move(save));
     } else {
       InsertByTime(std::move(save));
     }
