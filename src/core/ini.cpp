@@ -27,13 +27,6 @@ struct IniBatch {
 };
 IniBatch gBatch;
 
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 bool SameName(const std::string& a, const std::string& b) { return UtilUpper(a) == UtilUpper(b); }
 
 // The file's lines without their line ends (CR LF or LF).
@@ -50,22 +43,22 @@ std::vector<std::string> ReadLines(const std::string& path) {
 
 // "[name]" gives true and the trimmed name.
 bool SectionHeader(const std::string& line, std::string& name) {
-  std::string text = Trim(line);
+  std::string text = UtilTrim(line);
   if (text.size() < 2 || text.front() != '[') return false;
   size_t close = text.find(']');
   if (close == std::string::npos) return false;
-  name = Trim(text.substr(1, close - 1));
+  name = UtilTrim(text.substr(1, close - 1));
   return true;
 }
 
 // "key=value" gives true with the trimmed key; comments and other lines give false.
 bool KeyLine(const std::string& line, std::string& key, std::string& value) {
-  std::string text = Trim(line);
+  std::string text = UtilTrim(line);
   if (text.empty() || text[0] == ';' || text[0] == '#' || text[0] == '[') return false;
   size_t equals = text.find('=');
   if (equals == std::string::npos) return false;
-  key = Trim(text.substr(0, equals));
-  value = Trim(text.substr(equals + 1));
+  key = UtilTrim(text.substr(0, equals));
+  value = UtilTrim(text.substr(equals + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
@@ -128,7 +121,7 @@ bool Store(const std::string& writer, const std::string& section, const std::str
       if (KeyLine(lines[i], lineKey, lineValue) && SameName(lineKey, key)) {
         lines[i] = lineKey + "=" + value;
         done = true;
-      } else if (!Trim(lines[i]).empty()) {
+      } else if (!UtilTrim(lines[i]).empty()) {
         insertAt = i + 1;
       }
     }

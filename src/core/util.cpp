@@ -219,6 +219,12 @@ std::string UtilPadLeft(const std::string& text, char character, int32_t width) 
   return std::string(static_cast<size_t>(width) - text.size(), character) + text;
 }
 
+std::string UtilTrim(const std::string& text, const char* blanks) {
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 std::string UtilUpper(const std::string& text) {
   std::string result = text;
   for (char& c : result) {

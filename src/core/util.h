@@ -55,6 +55,8 @@ std::string UtilMonthName(int32_t month);
 std::string UtilPadLeft(const std::string& text, char character, int32_t width);
 // ASCII letters upper-cased; other bytes unchanged (names are compared this way).
 std::string UtilUpper(const std::string& text);
+// The text without the `blanks` at its start and end.
+std::string UtilTrim(const std::string& text, const char* blanks = " \t");
 
 void UtilArrayStringSortAscending(utilArrayString& array);
 void UtilArrayStringSortDescending(utilArrayString& array);

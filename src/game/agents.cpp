@@ -48,13 +48,7 @@ agent* Find(const std::string& name) {
 // ---------------------------------------------------------------------------------------------
 // Exposure sheets
 
-std::string Trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool Number(const std::string& text, int32_t& value) { return UtilTextToInteger(Trim(text), value); }
+bool Number(const std::string& text, int32_t& value) { return UtilTextToInteger(UtilTrim(text), value); }
 
 bool Pair(const std::string& text, int32_t& x, int32_t& y) {
   const size_t comma = text.find(',');

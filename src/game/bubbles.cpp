@@ -64,12 +64,6 @@ int32_t LayoutFont(int32_t display) {
   return font != kNoId ? font : FontOpen(display, kBubbleFontFile);
 }
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // Appends a quad of w x h pixels at (x, y) textured by the piece repeated across x y times.
 void AddQuad(int32_t mesh, int32_t texture, float x, float y, float w, float h, float repeatX, float repeatY) {
   const int32_t k = ModelGetVertexCount(mesh);
@@ -223,7 +217,7 @@ bool BubbleBuildCalc(const std::string& text, int32_t type, bool tailShown, dial
   std::string current;
   int32_t w = -space;
   auto finish = [&] {
-    texts.push_back(Trimmed(current));
+    texts.push_back(UtilTrim(current, " "));
     widths.push_back(FontTextWidth(font, texts.back()));
     current.clear();
     w = -space;
@@ -241,12 +235,12 @@ bool BubbleBuildCalc(const std::string& text, int32_t type, bool tailShown, dial
       finish();
     } else {
       // A word too wide to open a line still opens it: moving it on would leave an empty line.
-      if (!Trimmed(current).empty()) finish();
+      if (!UtilTrim(current, " ").empty()) finish();
       current = " " + word;
       w = e;
     }
   }
-  if (!Trimmed(current).empty()) finish();
+  if (!UtilTrim(current, " ").empty()) finish();
 
   const int32_t cellWidth = set->cellWidth, cellHeight = set->cellHeight;
   const int32_t n = static_cast<int32_t>(texts.size());

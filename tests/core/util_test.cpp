@@ -126,6 +126,9 @@ TEST(UtilNumbers, ClampInterpolateMonthPad) {
   EXPECT_EQ(UtilMonthName(13), "");
   EXPECT_EQ(UtilPadLeft("7", '0', 3), "007");
   EXPECT_EQ(UtilPadLeft("1234", '0', 3), "1234");
+  EXPECT_EQ(UtilTrim(" \t 12 3\t"), "12 3");
+  EXPECT_EQ(UtilTrim(" \t "), "");
+  EXPECT_EQ(UtilTrim("\tword ", " "), "\tword");
   EXPECT_EQ(UtilSwapRedBlue(0x11223344u), 0x11443322u);
 }
 
